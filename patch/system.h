@@ -1,0 +1,174 @@
+#pragma once
+// Everything Ludrimex asks of the operating system, in the operating system's own terms.
+// The installer's logic (Form1, Module1) talks to nothing else; each platform implements it once
+// (posix/, win32/) and the tests fake it.
+//
+// Strings are UTF-8 on both sides of this interface; implementations convert at their boundary.
+// Paths arrive as the Windows program builds them (joined with '\'); a Linux implementation maps
+// every '\' to '/' before touching the disk.
+// Operations that fail in a way the runtime would report as an error throw RunError (errors.h).
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <utility>
+
+namespace ludrimex {
+
+// HRESULT-like status of a link-object operation: negative is a failure.
+using Status = std::int32_t;
+inline constexpr Status kOk = 0;
+inline constexpr Status kFail = static_cast<Status>(0x80004005);  // E_FAIL
+inline bool failed(Status s) { return s < 0; }
+
+// Message box styles the installer uses.
+inline constexpr int kMbOk = 0;
+inline constexpr int kMbIconError = 16;
+inline constexpr int kMbIconInformation = 64;
+
+// Directory-search attributes.
+inline constexpr int kAttrNormal = 0;
+inline constexpr int kAttrDirectory = 16;
+
+// The ANSI process entry of the Tool Help functions: nine 32-bit fields and a 260-byte name.
+struct ProcessEntry {
+  std::uint32_t size = 0;
+  std::uint32_t usage = 0;
+  std::uint32_t process_id = 0;
+  std::uint32_t default_heap_id = 0;
+  std::uint32_t module_id = 0;
+  std::uint32_t threads = 0;
+  std::uint32_t parent_process_id = 0;
+  std::int32_t priority_class_base = 0;
+  std::uint32_t flags = 0;
+  std::array<char, 260> exe_file{};  // NUL-terminated when it fits, as the system fills it
+};
+static_assert(sizeof(ProcessEntry) == 296);
+
+inline constexpr std::uint32_t kSnapAll = 15;  // TH32CS_SNAPALL
+
+// A process snapshot; destroying it closes its handle.
+class ProcessSnapshot {
+ public:
+  virtual ~ProcessSnapshot() = default;
+  // Fill `entry` with the first / next process; false at the end of the list or on failure.
+  // A snapshot that could not be taken answers false at once.
+  virtual bool first(ProcessEntry& entry) = 0;
+  virtual bool next(ProcessEntry& entry) = 0;
+};
+
+// One shell link object with its file-loading side (IShellLinkA + IPersistFile).
+// Destroying it releases every reference. Each text query writes the value and a terminating NUL at
+// the start of `buffer` (at most buffer.size() bytes including the NUL, cut on a character
+// boundary) and leaves the rest of the buffer untouched.
+class ShellLink {
+ public:
+  virtual ~ShellLink() = default;
+  virtual Status load(const std::string& path, std::uint32_t mode) = 0;  // mode 0: STGM_READ
+  virtual Status get_path(std::span<char> buffer, std::uint32_t flags) = 0;  // 2: SLGP_UNCPRIORITY
+  virtual Status get_working_directory(std::span<char> buffer) = 0;
+  virtual Status get_arguments(std::span<char> buffer) = 0;
+  virtual Status get_description(std::span<char> buffer) = 0;
+  virtual Status get_hotkey(std::uint16_t& hotkey) = 0;
+  virtual Status get_icon_location(std::span<char> buffer, std::int32_t& index) = 0;
+  virtual Status get_id_list() = 0;
+  virtual Status get_show_cmd(std::int32_t& show_cmd) = 0;
+};
+
+class System;
+
+// A loaded library (LoadLibraryA); destroying it frees it again (FreeLibrary).
+class Library {
+ public:
+  Library() = default;
+  Library(System& system, std::uintptr_t handle) : system_(&system), handle_(handle) {}
+  Library(Library&& other) noexcept
+      : system_(std::exchange(other.system_, nullptr)), handle_(std::exchange(other.handle_, 0)) {}
+  Library& operator=(Library&& other) noexcept;
+  Library(const Library&) = delete;
+  Library& operator=(const Library&) = delete;
+  ~Library() { reset(); }
+
+  explicit operator bool() const { return handle_ != 0; }
+  void reset();
+
+ private:
+  System* system_ = nullptr;
+  std::uintptr_t handle_ = 0;
+};
+
+class System {
+ public:
+  virtual ~System() = default;
+
+  // WScript.Shell's SpecialFolders(name), e.g. "Programs": the folder without a trailing separator.
+  virtual std::string special_folder(const std::string& name) = 0;
+
+  // Dir(path, attributes): the bare name of the first match, or "" when nothing matches.
+  // Throws RunError for a name the file system rejects or a drive that is not there.
+  virtual std::string dir(const std::string& path, int attributes) = 0;
+
+  // CreateToolhelp32Snapshot(flags, process_id).
+  virtual std::unique_ptr<ProcessSnapshot> create_process_snapshot(std::uint32_t flags,
+                                                                   std::uint32_t process_id) = 0;
+
+  // CoCreateInstance(CLSID_ShellLink) and its IPersistFile; throws RunError when either fails.
+  virtual std::unique_ptr<ShellLink> create_shell_link() = 0;
+
+  // LoadLibraryA(name), released by the returned object. An empty Library when it can't be loaded.
+  Library load_library(const std::string& name) { return Library(*this, do_load_library(name)); }
+
+  // fCreateShellLink of the toolkit library `library` (a file name such as "VB5STKIT.DLL"), bound at
+  // its first call and kept loaded until the program ends. Throws RunError when the library or its
+  // entry can't be bound.
+  virtual std::int32_t create_shell_link_4(const std::string& library, const std::string& gruppo,
+                                           const std::string& titolo, const std::string& percorso,
+                                           const std::string& argomenti) = 0;
+  virtual std::int32_t create_shell_link_6(const std::string& library, const std::string& gruppo,
+                                           const std::string& titolo, const std::string& percorso,
+                                           const std::string& argomenti, std::int32_t privato,
+                                           const std::string& genitore) = 0;
+
+  // Files. Each throws RunError (53, 70, 75, 76, ...) naming the file when the system refuses.
+  virtual std::string read_file(const std::string& path) = 0;  // every byte
+  virtual void append_file(const std::string& path, const std::string& bytes) = 0;  // creates it
+  virtual void write_file(const std::string& path, const std::string& bytes) = 0;   // replaces it
+  virtual void delete_file(const std::string& path) = 0;
+  virtual void copy_file(const std::string& from, const std::string& to) = 0;  // replaces `to`
+
+  // Today's date in the user's short date form, no time part.
+  virtual std::string short_date() = 0;
+  // The folder of the running program, without a trailing separator except at a drive's root.
+  virtual std::string app_path() = 0;
+  // A modal message box; returns the button pressed.
+  virtual int message_box(const std::string& text, const std::string& title, int style) = 0;
+  // Let the window system process the program's pending messages.
+  virtual void do_events() = 0;
+
+ protected:
+  friend class Library;
+  // LoadLibraryA / FreeLibrary; a handle of 0 means the library can't be loaded.
+  virtual std::uintptr_t do_load_library(const std::string& name) = 0;
+  virtual void do_free_library(std::uintptr_t handle) = 0;
+};
+
+inline void Library::reset() {
+  if (handle_ != 0) system_->do_free_library(std::exchange(handle_, 0));
+}
+
+inline Library& Library::operator=(Library&& other) noexcept {
+  if (this != &other) {
+    reset();
+    system_ = std::exchange(other.system_, nullptr);
+    handle_ = std::exchange(other.handle_, 0);
+  }
+  return *this;
+}
+
+}  // namespace ludrimex
+
+namespace ludrimex {
+// The running platform's System (posix/ or win32/).
+std::unique_ptr<System> make_platform_system();
+}  // namespace ludrimex
