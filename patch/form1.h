@@ -1,0 +1,56 @@
+#pragma once
+// Form1: the installer's only window. It is never shown; its load handler is the whole run.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "patch/system.h"
+
+namespace ludrimex {
+
+// One non-empty line of the patch log, cut at its fixed columns.
+struct voce_patch {
+  std::int16_t indice = 0;
+  std::string numero;  // characters 1 to 10
+  std::string data;    // characters 11 to 20
+};
+
+class Form1 {
+ public:
+  explicit Form1(System& system) : system_(system) {}
+
+  // The run. Always ends by throwing ProgramEnd (installed or refused) or an error.
+  void Form_Load();
+
+  // Refuses a patch already recorded or whose predecessor is missing (ProgramEnd), else records it.
+  void controlla_file(const std::string& file1, std::int16_t versione);
+
+  // Repairs the installation folder read from the catalogue shortcut and applies the patch to it.
+  void correzione_path(const std::string& Path, const std::string& a);
+
+  // Has a setup-toolkit library make the shortcut `titolo`.lnk; 0 probes for one. Never throws.
+  bool crea_collegamento(std::int32_t libreria, std::string gruppo, std::string titolo,
+                         std::string percorso);
+
+  std::string nome_processo;
+  std::vector<voce_patch> elenco_patch;
+
+ private:
+  // The log as this run found it, so that a patch that could not be applied is not left recorded.
+  struct LogBefore {
+    std::string path;
+    bool existed = false;
+    std::string bytes;
+  };
+
+  bool launcher_running(ProcessSnapshot& snapshot);
+  void read_log(const std::string& file1, const std::string& bytes);
+  void apply_update(const std::string& cartella_html, const std::string& a);
+  void restore_log();
+
+  System& system_;
+  std::optional<LogBefore> log_before_;
+};
+
+}  // namespace ludrimex

@@ -1,0 +1,63 @@
+#include "patch/errors.h"
+#include "patch/form1.h"
+#include "patch/runtime_text.h"
+
+namespace ludrimex {
+namespace {
+
+constexpr std::size_t kMaxRecords = 32768;  // indice is a 16-bit integer
+
+[[noreturn]] void refuse(System& system, const std::string& text) {
+  system.message_box(text, "Dastrel", kMbOk | kMbIconInformation);
+  throw ProgramEnd{kRefused};
+}
+
+}  // namespace
+
+void Form1::controlla_file(const std::string& file1, std::int16_t versione) {
+  std::string campo = std::to_string(versione);
+  campo.append(10 - campo.size(), ' ');
+
+  elenco_patch.clear();
+  log_before_ = LogBefore{file1, false, {}};
+  if (!system_.dir(file1, kAttrNormal).empty()) {
+    log_before_->existed = true;
+    log_before_->bytes = system_.read_file(file1);
+    read_log(file1, log_before_->bytes);
+    if (elenco_patch.empty()) {
+      system_.delete_file(file1);
+    } else {
+      for (const auto& voce : elenco_patch) {
+        if (to_integer16(trim_spaces(voce.numero), file1) == versione)
+          refuse(system_, "Hai già installato questa patch in data " + trim_spaces(voce.data));
+      }
+      const int ultima = to_integer16(trim_spaces(elenco_patch.back().numero), file1);
+      if (versione - 1 > ultima) {
+        refuse(system_, "Non puoi installare questa patch perché devi prima installare la patch n. " +
+                            std::to_string(versione - 1));
+      }
+    }
+  }
+
+  // A last line without its line break would otherwise be joined to the new one.
+  const bool open_last_line = !elenco_patch.empty() && log_before_->bytes.back() != '\n';
+  system_.append_file(file1, (open_last_line ? "\r\n" : "") + campo + system_.short_date() + "\r\n");
+}
+
+void Form1::read_log(const std::string& file1, const std::string& bytes) {
+  std::size_t pos = 0;
+  while (pos < bytes.size()) {
+    // A line ends at CR or CR LF; a lone LF belongs to the line.
+    const auto end = bytes.find('\r', pos);
+    const auto line = bytes.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+    pos = end == std::string::npos ? bytes.size() : end + 1;
+    if (pos < bytes.size() && end != std::string::npos && bytes[pos] == '\n') ++pos;
+    system_.do_events();
+    if (line.empty()) continue;
+    if (elenco_patch.size() == kMaxRecords) throw RunError(kOverflow, file1);
+    elenco_patch.push_back({static_cast<std::int16_t>(elenco_patch.size()), line.substr(0, 10),
+                            line.size() > 10 ? line.substr(10, 10) : std::string()});
+  }
+}
+
+}  // namespace ludrimex

@@ -1,0 +1,58 @@
+#include <algorithm>
+
+#include "patch/errors.h"
+#include "patch/form1.h"
+#include "patch/module1.h"
+#include "patch/runtime_text.h"
+
+namespace ludrimex {
+namespace {
+
+[[noreturn]] void end_with(System& system, const std::string& text, int style, int status) {
+  system.message_box(text, "Dastrel", style);
+  throw ProgramEnd{status};
+}
+
+// The name up to the first NUL of the raw field (none without a NUL), after its last backslash.
+std::string executable_name(const ProcessEntry& entry) {
+  const auto& field = entry.exe_file;
+  const auto nul = std::find(field.begin(), field.end(), '\0');
+  if (nul == field.end()) return {};
+  const std::string name(field.begin(), nul);
+  const auto slash = name.rfind('\\');
+  return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+}  // namespace
+
+void Form1::Form_Load() {
+  const std::string a = system_.special_folder("Programs");
+  if (!esiste_cartella(system_, a + "\\Veltrano Catalogo")) {
+    end_with(system_, "Non hai installato il catalogo. La patch non può essere creata",
+             kMbOk | kMbIconError, kRefused);
+  }
+  auto snapshot = system_.create_process_snapshot(kSnapAll, 0);
+  if (launcher_running(*snapshot)) {
+    system_.message_box("Chiudere il catalogo prima dell'aggiornamento! Rieseguire la patch!",
+                        "Dastrel", kMbOk | kMbIconError);
+    snapshot.reset();
+    throw ProgramEnd{kRefused};
+  }
+  snapshot.reset();
+  const std::string Path =
+      cartella_collegamento(system_, a + "\\Veltrano Catalogo\\Veltrano Catalogo.lnk");
+  correzione_path(Path, a);
+  end_with(system_, "Patch installata con successo!", kMbOk | kMbIconInformation, kInstalled);
+}
+
+bool Form1::launcher_running(ProcessSnapshot& snapshot) {
+  ProcessEntry entry;
+  entry.size = sizeof(ProcessEntry);
+  for (bool filled = snapshot.first(entry); filled; filled = snapshot.next(entry)) {
+    nome_processo = executable_name(entry);
+    if (lower_ascii(nome_processo) == "sorvanta.exe") return true;
+  }
+  return false;
+}
+
+}  // namespace ludrimex

@@ -1,0 +1,59 @@
+#include <array>
+#include <exception>
+
+#include "patch/form1.h"
+
+namespace ludrimex {
+namespace {
+
+struct Toolkit {
+  std::int32_t number;
+  const char* probe_name;
+  const char* file_name;
+};
+
+// In probe order: the last one that loads wins.
+constexpr std::array<Toolkit, 3> kToolkits{{
+    {4, "STKIT432", "STKIT432.DLL"},
+    {5, "VB5STKIT", "VB5STKIT.DLL"},
+    {6, "VB6STKIT", "VB6STKIT.DLL"},
+}};
+
+std::int32_t probe_toolkit(System& system) {
+  std::int32_t found = 0;
+  for (const auto& toolkit : kToolkits) {
+    // The temporary Library frees the probed library again at once.
+    if (system.load_library(toolkit.probe_name)) found = toolkit.number;
+  }
+  return found;
+}
+
+}  // namespace
+
+bool Form1::crea_collegamento(std::int32_t libreria, std::string gruppo, std::string titolo,
+                              std::string percorso) {
+  try {
+    if (libreria == 0) libreria = probe_toolkit(system_);
+    std::int32_t result = 0;
+    switch (libreria) {
+      case 6:
+        result = system_.create_shell_link_6(kToolkits[2].file_name, gruppo, titolo, percorso, "", -1,
+                                             "$(Programs)");
+        break;
+      case 5:
+        result = system_.create_shell_link_4(kToolkits[1].file_name, gruppo, titolo, percorso, "");
+        break;
+      case 4:
+        result = system_.create_shell_link_4(kToolkits[0].file_name, gruppo, titolo, percorso, "");
+        break;
+      default:
+        break;
+    }
+    return result != 0;
+  } catch (const std::exception&) {
+    // A library or entry that can't be bound, or a failing call: no shortcut, nothing to report.
+    return false;
+  }
+}
+
+}  // namespace ludrimex
