@@ -8,8 +8,10 @@ std::string error_description(int number) {
   switch (number) {
     case kInvalidArgument: return "Chiamata di routine o argomento non validi";
     case kOverflow: return "Overflow";
+    case kOutOfMemory: return "Memoria esaurita";
     case kTypeMismatch: return "Tipo non corrispondente";
     case kDllLoadError: return "Errore durante il caricamento della DLL";
+    case kInternalError: return "Errore interno";
     case kBadFileName: return "Nome o numero di file non valido";
     case kFileNotFound: return "Impossibile trovare il file";
     case kDeviceIoError: return "Errore di I/O della periferica";

@@ -17,8 +17,10 @@ struct ProgramEnd {
 enum ErrorNumber : int {
   kInvalidArgument = 5,
   kOverflow = 6,
+  kOutOfMemory = 7,
   kTypeMismatch = 13,
   kDllLoadError = 48,
+  kInternalError = 51,
   kBadFileName = 52,
   kFileNotFound = 53,
   kDeviceIoError = 57,

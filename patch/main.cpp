@@ -1,0 +1,20 @@
+// Ludrimex, the catalogue's patch installer.
+#include <exception>
+#include <iostream>
+
+#include "patch/errors.h"
+#include "patch/program.h"
+
+int main() {
+  try {
+    const auto system = ludrimex::make_platform_system();
+    return ludrimex::run_ludrimex(*system);
+  } catch (const ludrimex::RunError& error) {
+    // No platform to show a box with: the report goes to standard error.
+    std::cerr << "Ludrimex: " << ludrimex::error_report_text(error.number(), error.subject()) << '\n';
+  } catch (const std::exception& error) {
+    std::cerr << "Ludrimex: "
+              << ludrimex::error_report_text(ludrimex::kInternalError, error.what()) << '\n';
+  }
+  return ludrimex::kFailed;
+}

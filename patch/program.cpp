@@ -1,0 +1,41 @@
+#include "patch/program.h"
+
+#include <new>
+
+#include "patch/errors.h"
+#include "patch/form1.h"
+
+namespace ludrimex {
+namespace {
+
+int report(System& system, const RunError& error) {
+  system.message_box(error_report_text(error.number(), error.subject()), "Ludrimex",
+                     kMbOk | kMbIconError);
+  return kFailed;
+}
+
+}  // namespace
+
+std::string error_report_text(int number, const std::string& subject) {
+  std::string text = "Errore " + std::to_string(number) + ": " + error_description(number);
+  if (!subject.empty()) text += "\n" + subject;
+  return text;
+}
+
+int run_ludrimex(System& system) {
+  try {
+    Form1 form(system);
+    form.Form_Load();
+    return kInstalled;
+  } catch (const ProgramEnd& end) {
+    return end.status;
+  } catch (const RunError& error) {
+    return report(system, error);
+  } catch (const std::bad_alloc&) {
+    return report(system, RunError(kOutOfMemory));
+  } catch (const std::exception& error) {
+    return report(system, RunError(kInternalError, error.what()));
+  }
+}
+
+}  // namespace ludrimex
