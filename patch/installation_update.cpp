@@ -36,8 +36,7 @@ std::string repaired_folder(const std::string& Path, const std::string& catalogu
 }  // namespace
 
 void Form1::correzione_path(const std::string& Path, const std::string& a) {
-  const std::string cartella_html =
-      repaired_folder(Path, a + "\\Veltrano Catalogo\\Veltrano Catalogo.lnk");
+  const std::string cartella_html = repaired_folder(Path, a + "\\Veltrano Catalogo\\Veltrano Catalogo.lnk");
   controlla_file(cartella_html + "\\patch.txt", kPatchNumber);
   try {
     apply_update(cartella_html, a);

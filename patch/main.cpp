@@ -13,8 +13,7 @@ int main() {
     // No platform to show a box with: the report goes to standard error.
     std::cerr << "Ludrimex: " << ludrimex::error_report_text(error.number(), error.subject()) << '\n';
   } catch (const std::exception& error) {
-    std::cerr << "Ludrimex: "
-              << ludrimex::error_report_text(ludrimex::kInternalError, error.what()) << '\n';
+    std::cerr << "Ludrimex: " << ludrimex::error_report_text(ludrimex::kInternalError, error.what()) << '\n';
   }
   return ludrimex::kFailed;
 }

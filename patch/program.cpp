@@ -9,8 +9,7 @@ namespace ludrimex {
 namespace {
 
 int report(System& system, const RunError& error) {
-  system.message_box(error_report_text(error.number(), error.subject()), "Ludrimex",
-                     kMbOk | kMbIconError);
+  system.message_box(error_report_text(error.number(), error.subject()), "Ludrimex", kMbOk | kMbIconError);
   return kFailed;
 }
 

@@ -28,19 +28,18 @@ std::string executable_name(const ProcessEntry& entry) {
 void Form1::Form_Load() {
   const std::string a = system_.special_folder("Programs");
   if (!esiste_cartella(system_, a + "\\Veltrano Catalogo")) {
-    end_with(system_, "Non hai installato il catalogo. La patch non può essere creata",
-             kMbOk | kMbIconError, kRefused);
+    end_with(system_, "Non hai installato il catalogo. La patch non può essere creata", kMbOk | kMbIconError,
+             kRefused);
   }
   auto snapshot = system_.create_process_snapshot(kSnapAll, 0);
   if (launcher_running(*snapshot)) {
-    system_.message_box("Chiudere il catalogo prima dell'aggiornamento! Rieseguire la patch!",
-                        "Dastrel", kMbOk | kMbIconError);
+    system_.message_box("Chiudere il catalogo prima dell'aggiornamento! Rieseguire la patch!", "Dastrel",
+                        kMbOk | kMbIconError);
     snapshot.reset();
     throw ProgramEnd{kRefused};
   }
   snapshot.reset();
-  const std::string Path =
-      cartella_collegamento(system_, a + "\\Veltrano Catalogo\\Veltrano Catalogo.lnk");
+  const std::string Path = cartella_collegamento(system_, a + "\\Veltrano Catalogo\\Veltrano Catalogo.lnk");
   correzione_path(Path, a);
   end_with(system_, "Patch installata con successo!", kMbOk | kMbIconInformation, kInstalled);
 }

@@ -7,7 +7,9 @@
 namespace ludrimex {
 namespace {
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // A decimal number split into its significant digits and the position of the point among them.
 struct Decimal {

@@ -30,8 +30,7 @@ bool read_link(ShellLink& link, const std::string& collegamento, std::string& pe
     return false;
   if (!query_text(argomenti, [&](std::span<char> b) { return link.get_arguments(b); })) return false;
   std::string descrizione;
-  if (!query_text(descrizione, [&](std::span<char> b) { return link.get_description(b); }))
-    return false;
+  if (!query_text(descrizione, [&](std::span<char> b) { return link.get_description(b); })) return false;
   std::uint16_t tasto = 0;
   if (failed(link.get_hotkey(tasto))) return false;
   if (!query_text(icona, [&](std::span<char> b) { return link.get_icon_location(b, indice_icona); }))
