@@ -1,0 +1,264 @@
+#include "tests/patch_logic/fake_system.h"
+
+#include <algorithm>
+
+#include "patch/errors.h"
+
+namespace ludrimex::testing {
+namespace {
+
+std::string folder_of(const std::string& path) {
+  const auto slash = path.rfind('\\');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+std::string name_of(const std::string& path) {
+  return path.substr(path.rfind('\\') + 1);
+}
+
+class FakeSnapshot : public ProcessSnapshot {
+ public:
+  explicit FakeSnapshot(FakeSystem& system) : system_(system) {}
+  ~FakeSnapshot() override { system_.calls.push_back("close_snapshot()"); }
+  bool first(ProcessEntry& entry) override { return fill("process_first", entry, 0); }
+  bool next(ProcessEntry& entry) override { return fill("process_next", entry, next_); }
+
+ private:
+  bool fill(const std::string& operation, ProcessEntry& entry, std::size_t index) {
+    system_.enter(operation, std::to_string(entry.size));
+    if (index >= system_.processes.size()) return false;
+    entry.exe_file = system_.processes[index];
+    next_ = index + 1;
+    return true;
+  }
+  FakeSystem& system_;
+  std::size_t next_ = 0;
+};
+
+// Writes `value` and a NUL at the start of `buffer` like the shell: at most size - 1 bytes, cut on a
+// character boundary, the rest of the buffer untouched.
+void write_text(std::span<char> buffer, const std::string& value) {
+  std::size_t n = std::min(value.size(), buffer.size() - 1);
+  while (n > 0 && n < value.size() && (static_cast<unsigned char>(value[n]) & 0xC0) == 0x80) --n;
+  std::copy_n(value.begin(), n, buffer.begin());
+  buffer[n] = '\0';
+}
+
+class FakeLink : public ShellLink {
+ public:
+  explicit FakeLink(FakeSystem& system) : system_(system) {}
+  ~FakeLink() override { system_.calls.push_back("release_link()"); }
+
+  Status load(const std::string& path, std::uint32_t mode) override {
+    system_.enter("load", path + ", " + std::to_string(mode), path);
+    const auto found = system_.shortcuts.find(path);
+    if (found == system_.shortcuts.end()) return kFail;
+    shortcut_ = found->second;
+    return kOk;
+  }
+  Status get_path(std::span<char> buffer, std::uint32_t flags) override {
+    return text("get_path", buffer, shortcut_.path, std::to_string(flags));
+  }
+  Status get_working_directory(std::span<char> buffer) override {
+    return text("get_working_directory", buffer, shortcut_.working_directory);
+  }
+  Status get_arguments(std::span<char> buffer) override {
+    return text("get_arguments", buffer, shortcut_.arguments);
+  }
+  Status get_description(std::span<char> buffer) override {
+    return text("get_description", buffer, shortcut_.description);
+  }
+  Status get_hotkey(std::uint16_t& hotkey) override {
+    hotkey = 0;
+    return query("get_hotkey");
+  }
+  Status get_icon_location(std::span<char> buffer, std::int32_t& index) override {
+    const Status status = text("get_icon_location", buffer, shortcut_.icon);
+    if (!failed(status)) index = shortcut_.icon_index;
+    return status;
+  }
+  Status get_id_list() override { return query("get_id_list"); }
+  Status get_show_cmd(std::int32_t& show_cmd) override {
+    const Status status = query("get_show_cmd");
+    if (!failed(status)) show_cmd = shortcut_.show_cmd;
+    return status;
+  }
+
+ private:
+  Status query(const std::string& name, const std::string& arguments = {}) {
+    system_.enter(name, arguments);
+    return name == shortcut_.failing_query ? kFail : kOk;
+  }
+  Status text(const std::string& name, std::span<char> buffer, const std::string& value,
+              const std::string& arguments = {}) {
+    const std::string size = std::to_string(buffer.size());
+    const Status status = query(name, arguments.empty() ? size : size + ", " + arguments);
+    if (!failed(status)) write_text(buffer, value);
+    return status;
+  }
+  FakeSystem& system_;
+  FakeShortcut shortcut_;
+};
+
+}  // namespace
+
+void FakeSystem::add_process(std::string_view name) {
+  std::array<char, 260> field{};
+  std::copy_n(name.begin(), std::min(name.size(), field.size()), field.begin());
+  processes.push_back(field);
+}
+
+void FakeSystem::add_unterminated_process(char fill) {
+  std::array<char, 260> field;
+  field.fill(fill);
+  processes.push_back(field);
+}
+
+void FakeSystem::fail(const std::string& operation, int nth, int number) {
+  failures_.push_back({operation, nth, number});
+}
+
+std::vector<std::string> FakeSystem::calls_of(const std::set<std::string>& operations) const {
+  std::vector<std::string> chosen;
+  for (const auto& call : calls) {
+    if (operations.count(call.substr(0, call.find('(')))) chosen.push_back(call);
+  }
+  return chosen;
+}
+
+void FakeSystem::enter(const std::string& operation, const std::string& arguments,
+                       const std::string& subject) {
+  calls.push_back(operation + "(" + arguments + ")");
+  const int count = ++counts_[operation];
+  for (const auto& failure : failures_) {
+    if (failure.operation == operation && failure.nth == count) throw RunError(failure.number, subject);
+  }
+}
+
+void FakeSystem::require_folder_of(const std::string& path) const {
+  if (!folders.count(folder_of(path))) throw RunError(kPathNotFound, path);
+}
+
+std::string FakeSystem::special_folder(const std::string& name) {
+  enter("special_folder", name);
+  return name == "Programs" ? programs : std::string();
+}
+
+std::string FakeSystem::dir(const std::string& path, int attributes) {
+  enter("dir", path + ", " + std::to_string(attributes), path);
+  const bool match = files.count(path) || ((attributes & kAttrDirectory) && folders.count(path));
+  return match ? name_of(path) : std::string();
+}
+
+std::unique_ptr<ProcessSnapshot> FakeSystem::create_process_snapshot(std::uint32_t flags,
+                                                                     std::uint32_t process_id) {
+  enter("create_process_snapshot", std::to_string(flags) + ", " + std::to_string(process_id));
+  return std::make_unique<FakeSnapshot>(*this);
+}
+
+std::unique_ptr<ShellLink> FakeSystem::create_shell_link() {
+  enter("create_shell_link", "");
+  if (link_object_fails) throw RunError(kCantCreateObject);
+  return std::make_unique<FakeLink>(*this);
+}
+
+std::int32_t FakeSystem::call_toolkit(const std::string& library, const std::string& gruppo,
+                                      const std::string& titolo, const std::string& percorso) {
+  const auto toolkit = toolkits.find(library.substr(0, library.rfind('.')));
+  if (toolkit == toolkits.end() || !toolkit->second.loads) throw RunError(kFileNotFound, library);
+  if (toolkit->second.result != 0 && toolkit->second.writes_shortcut) {
+    const std::string folder = gruppo == "." ? programs : programs + "\\" + gruppo;
+    const std::string path = folder + "\\" + titolo + ".lnk";
+    require_folder_of(path);
+    files[path] = "shortcut to " + percorso;
+    shortcuts[path] = FakeShortcut{.path = percorso};
+  }
+  return toolkit->second.result;
+}
+
+std::int32_t FakeSystem::create_shell_link_4(const std::string& library, const std::string& gruppo,
+                                             const std::string& titolo, const std::string& percorso,
+                                             const std::string& argomenti) {
+  enter("create_shell_link_4",
+        library + ", " + gruppo + ", " + titolo + ", " + percorso + ", \"" + argomenti + "\"", library);
+  return call_toolkit(library, gruppo, titolo, percorso);
+}
+
+std::int32_t FakeSystem::create_shell_link_6(const std::string& library, const std::string& gruppo,
+                                             const std::string& titolo, const std::string& percorso,
+                                             const std::string& argomenti, std::int32_t privato,
+                                             const std::string& genitore) {
+  enter("create_shell_link_6",
+        library + ", " + gruppo + ", " + titolo + ", " + percorso + ", \"" + argomenti + "\", " +
+            std::to_string(privato) + ", " + genitore,
+        library);
+  return call_toolkit(library, gruppo, titolo, percorso);
+}
+
+std::string FakeSystem::read_file(const std::string& path) {
+  enter("read_file", path, path);
+  const auto found = files.find(path);
+  if (found == files.end()) throw RunError(kFileNotFound, path);
+  return found->second;
+}
+
+void FakeSystem::append_file(const std::string& path, const std::string& bytes) {
+  enter("append_file", path, path);
+  require_folder_of(path);
+  files[path] += bytes;
+}
+
+void FakeSystem::write_file(const std::string& path, const std::string& bytes) {
+  enter("write_file", path, path);
+  require_folder_of(path);
+  files[path] = bytes;
+}
+
+void FakeSystem::delete_file(const std::string& path) {
+  enter("delete_file", path, path);
+  if (!files.erase(path)) throw RunError(kFileNotFound, path);
+  shortcuts.erase(path);
+}
+
+void FakeSystem::copy_file(const std::string& from, const std::string& to) {
+  enter("copy_file", from + " -> " + to, to);
+  const auto found = files.find(from);
+  if (found == files.end()) throw RunError(kFileNotFound, from);
+  require_folder_of(to);
+  files[to] = found->second;
+  if (shortcuts.count(from)) shortcuts[to] = shortcuts[from];
+}
+
+std::string FakeSystem::short_date() {
+  enter("short_date", "");
+  return date;
+}
+
+std::string FakeSystem::app_path() {
+  enter("app_path", "");
+  return app_folder;
+}
+
+int FakeSystem::message_box(const std::string& text, const std::string& title, int style) {
+  enter("message_box", text + ", " + title + ", " + std::to_string(style));
+  boxes.push_back({text, title, style});
+  return 1;
+}
+
+void FakeSystem::do_events() {
+  enter("do_events", "");
+}
+
+std::uintptr_t FakeSystem::do_load_library(const std::string& name) {
+  enter("load_library", name);
+  const auto toolkit = toolkits.find(name);
+  if (toolkit == toolkits.end() || !toolkit->second.loads) return 0;
+  loaded_.push_back(name);
+  return loaded_.size();
+}
+
+void FakeSystem::do_free_library(std::uintptr_t handle) {
+  enter("free_library", loaded_.at(handle - 1));
+}
+
+}  // namespace ludrimex::testing

@@ -1,0 +1,103 @@
+#pragma once
+// An in-memory System for the installer's logic: files and folders keyed by the paths the logic
+// builds, a scripted process list, scripted shortcut files and toolkit libraries, a log of every
+// call in order, and any one call made to throw the RunError a real system would.
+#include <array>
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "patch/system.h"
+
+namespace ludrimex::testing {
+
+// What a shortcut file holds, as the link object reports it.
+struct FakeShortcut {
+  std::string path{}, working_directory{}, arguments{}, description{}, icon{};
+  std::int32_t icon_index = 0;
+  std::int32_t show_cmd = 1;
+  std::string failing_query{};  // e.g. "get_description": that query answers kFail
+};
+
+// A setup-toolkit library: whether it loads, and what its fCreateShellLink returns.
+struct FakeToolkit {
+  bool loads = true;
+  std::int32_t result = 1;
+  bool writes_shortcut = true;  // a toolkit that reports success without making the file: false
+};
+
+struct Box {
+  std::string text, title;
+  int style;
+};
+
+class FakeSystem : public System {
+ public:
+  std::string programs = R"(C:\Users\Anna\Menu Start\Programmi)";
+  std::string app_folder = R"(D:\Patch)";
+  std::string date = "06/12/2026";
+  std::set<std::string> folders;
+  std::map<std::string, std::string> files;
+  std::map<std::string, FakeShortcut> shortcuts;  // by .lnk path
+  std::map<std::string, FakeToolkit> toolkits;    // by probe name ("VB6STKIT")
+  std::vector<std::array<char, 260>> processes;
+  bool link_object_fails = false;
+
+  std::vector<std::string> calls;  // "operation(arguments)"
+  std::vector<Box> boxes;
+
+  void add_process(std::string_view name);   // NUL-terminated like the system fills the field
+  void add_unterminated_process(char fill);  // 260 bytes of `fill`, no NUL
+  // The `nth` call (from 1) of `operation` throws RunError(number) naming the path it was given.
+  void fail(const std::string& operation, int nth, int number);
+  // The logged calls of the given operations only, in order.
+  std::vector<std::string> calls_of(const std::set<std::string>& operations) const;
+
+  std::string special_folder(const std::string& name) override;
+  std::string dir(const std::string& path, int attributes) override;
+  std::unique_ptr<ProcessSnapshot> create_process_snapshot(std::uint32_t flags,
+                                                           std::uint32_t process_id) override;
+  std::unique_ptr<ShellLink> create_shell_link() override;
+  std::int32_t create_shell_link_4(const std::string& library, const std::string& gruppo,
+                                   const std::string& titolo, const std::string& percorso,
+                                   const std::string& argomenti) override;
+  std::int32_t create_shell_link_6(const std::string& library, const std::string& gruppo,
+                                   const std::string& titolo, const std::string& percorso,
+                                   const std::string& argomenti, std::int32_t privato,
+                                   const std::string& genitore) override;
+  std::string read_file(const std::string& path) override;
+  void append_file(const std::string& path, const std::string& bytes) override;
+  void write_file(const std::string& path, const std::string& bytes) override;
+  void delete_file(const std::string& path) override;
+  void copy_file(const std::string& from, const std::string& to) override;
+  std::string short_date() override;
+  std::string app_path() override;
+  int message_box(const std::string& text, const std::string& title, int style) override;
+  void do_events() override;
+
+  // Logs a call and throws when it is the one told to fail.
+  void enter(const std::string& operation, const std::string& arguments, const std::string& subject = {});
+
+ protected:
+  std::uintptr_t do_load_library(const std::string& name) override;
+  void do_free_library(std::uintptr_t handle) override;
+
+ private:
+  struct Failure {
+    std::string operation;
+    int nth;
+    int number;
+  };
+  void require_folder_of(const std::string& path) const;
+  std::int32_t call_toolkit(const std::string& library, const std::string& gruppo, const std::string& titolo,
+                            const std::string& percorso);
+
+  std::map<std::string, int> counts_;
+  std::vector<Failure> failures_;
+  std::vector<std::string> loaded_;  // handle - 1 -> library name
+};
+
+}  // namespace ludrimex::testing

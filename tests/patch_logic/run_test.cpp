@@ -1,0 +1,117 @@
+// The whole run: its two refusals, the process scan, its order, and how it ends.
+#include <algorithm>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "patch/program.h"
+#include "tests/patch_logic/installation.h"
+
+namespace ludrimex::testing {
+namespace {
+
+using PatchRun = Installation;
+
+TEST_F(PatchRun, InstallsThePatchAndSaysSo) {
+  sys.add_process("systemd");
+  EXPECT_EQ(run_ludrimex(sys), kInstalled);
+  ASSERT_EQ(sys.boxes.size(), 1u);
+  EXPECT_EQ(sys.boxes[0].text, "Patch installata con successo!");
+  EXPECT_EQ(sys.boxes[0].title, "Dastrel");
+  EXPECT_EQ(sys.boxes[0].style, 64);
+  EXPECT_EQ(sys.files[log], "1         06/12/2026\r\n");
+
+  const std::vector<std::string> milestones = {"special_folder(Programs)",
+                                               "dir(" + group + ", 16)",
+                                               "create_process_snapshot(15, 0)",
+                                               "process_first(296)",
+                                               "close_snapshot()",
+                                               "load(" + group + "\\Veltrano Catalogo.lnk, 0)",
+                                               "append_file(" + log + ")",
+                                               "message_box(Patch installata con successo!, Dastrel, 64)"};
+  auto at = sys.calls.begin();
+  for (const auto& milestone : milestones) {
+    at = std::find(at, sys.calls.end(), milestone);
+    EXPECT_NE(at, sys.calls.end()) << "missing or out of order: " << milestone;
+  }
+}
+
+TEST_F(PatchRun, RefusesWhenTheCatalogueIsNotInstalled) {
+  const auto files = sys.files;
+  FakeSystem failing = sys;  // a search that fails counts as not found
+  failing.fail("dir", 1, kBadFileName);
+  EXPECT_EQ(run_ludrimex(failing), kRefused);
+
+  sys.folders.erase(group);
+  sys.folders.insert(R"(C:\ProgramData\Menu Start\Programmi\Veltrano Catalogo)");  // all users only
+  EXPECT_EQ(run_ludrimex(sys), kRefused);
+
+  for (const auto* run : {&sys, &failing}) {
+    ASSERT_EQ(run->boxes.size(), 1u);
+    EXPECT_EQ(run->boxes[0].text, "Non hai installato il catalogo. La patch non può essere creata");
+    EXPECT_EQ(run->boxes[0].title, "Dastrel");
+    EXPECT_EQ(run->boxes[0].style, 16);
+    EXPECT_TRUE(run->calls_of({"create_process_snapshot"}).empty());
+    EXPECT_EQ(run->files, files);
+  }
+}
+
+TEST_F(PatchRun, RefusesWhileTheLauncherRuns) {
+  using namespace std::string_view_literals;
+  const std::vector<std::vector<std::string_view>> running = {
+      {"Sorvanta.exe"},  // the very first entry
+      {"init", "SORVANTA.EXE", "bash"},
+      {"init", "sorVanta.Exe"},
+      {"init", R"(C:\Programmi\Veltrano\Sorvanta.exe)"},
+      {"init", "Sorvanta.exe\0garbage"sv},
+  };
+  for (const auto& names : running) {
+    FakeSystem run = sys;
+    for (const auto name : names) run.add_process(name);
+    EXPECT_EQ(run_ludrimex(run), kRefused) << names.back();
+    EXPECT_EQ(run.files, sys.files);
+    EXPECT_EQ(run.calls_of({"process_first", "process_next", "message_box", "close_snapshot"}).back(),
+              "close_snapshot()");
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(run.boxes[0].text, "Chiudere il catalogo prima dell'aggiornamento! Rieseguire la patch!");
+    EXPECT_EQ(run.boxes[0].style, 16);
+  }
+  EXPECT_TRUE(sys.calls.empty());
+}
+
+TEST_F(PatchRun, OnlyTheLauncherItselfStopsTheRun) {
+  const std::vector<std::vector<std::string_view>> others = {
+      {}, {"Sorvanta.exe.bak", "xSorvanta.exe", "Sorvanta.ex", "Sorvanta"}, {"abc\0Sorvanta.exe"}};
+  for (const auto& names : others) {
+    FakeSystem run = sys;
+    for (const auto name : names) run.add_process(name);
+    Form1 form1(run);
+    EXPECT_EQ(end_status([&] { form1.Form_Load(); }), kInstalled);
+  }
+
+  sys.add_process("Sorvanta.exe.bak");
+  sys.add_unterminated_process('S');  // a name field without a NUL is an empty name
+  EXPECT_EQ(end_status([&] { form.Form_Load(); }), kInstalled);
+  EXPECT_EQ(form.nome_processo, "");
+}
+
+TEST_F(PatchRun, ReportsAnUntrappedErrorInOneBoxNamingTheFile) {
+  sys.fail("copy_file", 1, kPermissionDenied);
+  EXPECT_EQ(run_ludrimex(sys), kFailed);
+  ASSERT_EQ(sys.boxes.size(), 1u);
+  EXPECT_EQ(sys.boxes[0].text, "Errore 70: Autorizzazione negata\n" + html + "\\Sorvanta.exe");
+  EXPECT_EQ(sys.boxes[0].title, "Ludrimex");
+  EXPECT_EQ(sys.boxes[0].style, 16);
+
+  // A shortcut that can't be read yields a blank folder: an error, not a success.
+  FakeSystem unreadable = sys;
+  unreadable.boxes.clear();
+  unreadable.shortcuts.clear();
+  EXPECT_EQ(run_ludrimex(unreadable), kFailed);
+  ASSERT_EQ(unreadable.boxes.size(), 1u);
+  EXPECT_EQ(unreadable.boxes[0].text,
+            "Errore 5: Chiamata di routine o argomento non validi\n" + group + "\\Veltrano Catalogo.lnk");
+}
+
+}  // namespace
+}  // namespace ludrimex::testing
