@@ -1,0 +1,41 @@
+// Sorvanta: loads frmStart on the platform's window system and runs until the catalogue window
+// closes. The one place where an error becomes the user's report.
+#include <exception>
+#include <iostream>
+#include <memory>
+
+#include "launcher/frm_start.h"
+#include "launcher/run_error.h"
+#include "launcher/window_system.h"
+
+namespace {
+
+constexpr const char* kProgramTitle = "Sorvanta";
+
+int report(sorvanta::WindowSystem& system, const std::string& text) {
+  system.message_box(text, kProgramTitle, sorvanta::kVbOkOnly + sorvanta::kVbCritical);
+  return 1;
+}
+
+}  // namespace
+
+int main() {
+  std::unique_ptr<sorvanta::WindowSystem> system;
+  try {
+    system = sorvanta::make_platform_window_system();
+  } catch (const std::exception& e) {
+    std::cerr << kProgramTitle << ": " << e.what() << '\n';
+    return 1;
+  }
+  try {
+    system->load<sorvanta::FrmStart>();
+    system->run();
+  } catch (const sorvanta::ProgramEnd&) {
+    return 0;
+  } catch (const sorvanta::RunError& e) {
+    return report(*system, sorvanta::run_error_report(e));
+  } catch (const std::exception& e) {
+    return report(*system, std::string("Errore: ") + e.what());
+  }
+  return 0;
+}
