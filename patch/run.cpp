@@ -35,8 +35,7 @@ void Form1::Form_Load() {
   if (launcher_running(*snapshot)) {
     system_.message_box("Chiudere il catalogo prima dell'aggiornamento! Rieseguire la patch!", "Dastrel",
                         kMbOk | kMbIconError);
-    snapshot.reset();
-    throw ProgramEnd{kRefused};
+    throw ProgramEnd{kRefused};  // the snapshot closes on the way out
   }
   snapshot.reset();
   const std::string Path = cartella_collegamento(system_, a + "\\Veltrano Catalogo\\Veltrano Catalogo.lnk");

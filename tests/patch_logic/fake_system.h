@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <ostream>
 #include <set>
 #include <string>
 #include <string_view>
@@ -32,7 +33,11 @@ struct FakeToolkit {
 struct Box {
   std::string text, title;
   int style;
+  bool operator==(const Box&) const = default;
 };
+inline std::ostream& operator<<(std::ostream& out, const Box& box) {
+  return out << "[" << box.title << ", " << box.style << "] " << box.text;
+}
 
 class FakeSystem : public System {
  public:

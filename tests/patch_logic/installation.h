@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "patch/errors.h"
 #include "patch/form1.h"
@@ -21,14 +22,24 @@ inline int end_status(const std::function<void()>& step) {
   return -1;
 }
 
-// Runs `step` and returns the number of the RunError it threw (0 when none).
-inline int error_number(const std::function<void()>& step) {
+// Runs `step` and returns the RunError it threw as "number subject" ("" when none).
+inline std::string error_of(const std::function<void()>& step) {
   try {
     step();
   } catch (const RunError& error) {
-    return error.number();
+    return std::to_string(error.number()) + (error.subject().empty() ? "" : " " + error.subject());
   }
-  return 0;
+  return "";
+}
+
+// The working directory in the form the shortcut reader hands it back: folder, NUL, spaces.
+inline std::string as_read(const std::string& folder) {
+  std::string text = folder + '\0';
+  return text + std::string(255 - text.size(), ' ');
+}
+
+inline std::vector<Box> box(const std::string& text, int style, const std::string& title = "Dastrel") {
+  return {Box{text, title, style}};
 }
 
 class Installation : public ::testing::Test {
@@ -37,6 +48,7 @@ class Installation : public ::testing::Test {
   Form1 form{sys};
   const std::string a = sys.programs;
   const std::string group = a + "\\Veltrano Catalogo";
+  const std::string shortcut = group + "\\Veltrano Catalogo.lnk";
   const std::string html = R"(C:\Programmi\Veltrano Catalogo\progetto_html)";
   const std::string log = html + "\\patch.txt";
   const std::string titles[3] = {"Veltrano Catalogo", "Veltrano Aggiornamento", "Veltrano Disinstallazione"};
@@ -46,15 +58,8 @@ class Installation : public ::testing::Test {
     sys.files[sys.app_folder + "\\Sorvanta.exe"] = "new launcher";
     sys.files[html + "\\Sorvanta.exe"] = "old launcher";
     for (const auto& title : titles) sys.files[group + "\\" + title + ".lnk"] = "old shortcut";
-    sys.shortcuts[group + "\\Veltrano Catalogo.lnk"] =
-        FakeShortcut{.path = html + "\\Sorvanta.exe", .working_directory = html};
+    sys.shortcuts[shortcut] = FakeShortcut{.path = html + "\\Sorvanta.exe", .working_directory = html};
     sys.toolkits["STKIT432"] = FakeToolkit{};
-  }
-
-  // The working directory in the form the shortcut reader hands it back: folder, NUL, spaces.
-  static std::string as_read(const std::string& folder) {
-    std::string text = folder + '\0';
-    return text + std::string(255 - text.size(), ' ');
   }
 };
 

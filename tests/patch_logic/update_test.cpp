@@ -8,24 +8,7 @@
 namespace ludrimex::testing {
 namespace {
 
-class Update : public Installation {
- protected:
-  const std::string shortcut = group + "\\Veltrano Catalogo.lnk";
-
-  // The HTML folder the update settled on: the one whose log it looked for first.
-  std::string folder_used(const std::string& Path) {
-    sys.calls.clear();
-    try {
-      form.correzione_path(Path, a);
-    } catch (const RunError&) {
-      // The repaired folder need not exist here; only the path matters.
-    }
-    const std::string first = sys.calls.empty() ? "" : sys.calls.front();
-    const std::string prefix = "dir(", suffix = "\\patch.txt, 0)";
-    if (!first.starts_with(prefix) || !first.ends_with(suffix)) return "<" + first + ">";
-    return first.substr(prefix.size(), first.size() - prefix.size() - suffix.size());
-  }
-};
+using Update = Installation;
 
 TEST_F(Update, RepairsTheFolderReadFromTheShortcut) {
   const std::vector<std::pair<std::string, std::string>> cases = {
@@ -38,21 +21,18 @@ TEST_F(Update, RepairsTheFolderReadFromTheShortcut) {
       {R"(   C:\Cat\progetto_htmlX   )", R"(C:\Cat\progetto_html)"},  // no terminator
       {"C:\\Cat\\Caff\xC3\xA8", R"(C:\Cat\Caff)"},                    // a whole last character
   };
-  for (const auto& [Path, folder] : cases) EXPECT_EQ(folder_used(Path), folder) << Path;
+  for (const auto& [Path, folder] : cases) {
+    sys.calls.clear();
+    error_of([&] { form.correzione_path(Path, a); });  // the folder need not exist here
+    ASSERT_FALSE(sys.calls.empty());
+    EXPECT_EQ(sys.calls.front(), "dir(" + folder + "\\patch.txt, 0)") << Path;
+  }
 }
 
 TEST_F(Update, AnEmptyFolderStopsBeforeAnythingIsReadOrWritten) {
-  const std::vector<std::pair<std::string, int>> cases = {
-      {"", kInvalidArgument}, {std::string(255, ' '), kInvalidArgument}, {as_read(""), kPathNotFound}};
-  for (const auto& [Path, number] : cases) {
-    sys.calls.clear();
-    try {
-      form.correzione_path(Path, a);
-      ADD_FAILURE() << "no error";
-    } catch (const RunError& error) {
-      EXPECT_EQ(error.number(), number);
-      EXPECT_EQ(error.subject(), shortcut);
-    }
+  for (const auto& [Path, number] :
+       {std::pair{std::string(), "5 "}, {std::string(255, ' '), "5 "}, {as_read(""), "76 "}}) {
+    EXPECT_EQ(error_of([&] { form.correzione_path(Path, a); }), number + shortcut);
     EXPECT_TRUE(sys.calls.empty());
   }
 }
@@ -83,38 +63,30 @@ TEST_F(Update, ARefusedPatchTouchesNothing) {
   const auto before = sys.files;
   EXPECT_EQ(end_status([&] { form.correzione_path(as_read(html), a); }), kRefused);
   EXPECT_EQ(sys.files, before);
-  EXPECT_TRUE(sys.calls_of({"copy_file", "create_shell_link_4"}).empty());
 }
 
 // Whatever step of the update fails, the log goes back to what it was, so the patch can run again.
 TEST_F(Update, AFailedUpdateLeavesTheLogAsItFoundIt) {
   const std::vector<std::optional<std::string>> logs = {std::nullopt, "0         01/01/2026\r\n",
                                                         "0         01/01/2026", "\r\n"};
-  struct Step {
-    std::string operation;
-    int nth;
-  };
-  std::vector<Step> steps = {{"copy_file", 1}};  // the launcher
-  for (int row = 1; row <= 3; ++row) {
-    steps.push_back({"copy_file", row + 1});
-    steps.push_back({"delete_file", row});
-  }
+  std::vector<std::pair<std::string, int>> steps = {{"copy_file", 1}};  // the launcher, then each row
+  for (int row = 1; row <= 3; ++row)
+    steps.insert(steps.end(), {{"copy_file", row + 1}, {"delete_file", row}});
   for (const auto& before : logs) {
-    for (const auto& step : steps) {
-      FakeSystem fresh = sys;
-      if (before) fresh.files[log] = *before;
-      // An empty log is deleted first, which shifts the deletions of the update by one.
-      const int nth = step.nth + (step.operation == "delete_file" && before == "\r\n" ? 1 : 0);
-      fresh.fail(step.operation, nth, kPermissionDenied);
-      Form1 first(fresh);
-      EXPECT_EQ(error_number([&] { first.correzione_path(as_read(html), a); }), kPermissionDenied)
-          << step.operation << nth;
-      EXPECT_EQ(fresh.files.count(log) ? std::optional(fresh.files[log]) : std::nullopt, before);
+    for (auto [operation, nth] : steps) {
+      FakeSystem run = sys;
+      if (before) run.files[log] = *before;
+      if (operation == "delete_file" && before == "\r\n") ++nth;  // the empty log is deleted first
+      run.fail(operation, nth, kPermissionDenied);
+      Form1 first(run);
+      EXPECT_TRUE(error_of([&] { first.correzione_path(as_read(html), a); }).starts_with("70 "));
+      EXPECT_EQ(run.files.count(log) ? std::optional(run.files[log]) : std::nullopt, before)
+          << operation << nth;
 
-      Form1 second(fresh);
+      Form1 second(run);
       second.correzione_path(as_read(html), a);
-      EXPECT_TRUE(fresh.files[log].ends_with("1         06/12/2026\r\n"));
-      EXPECT_EQ(fresh.files[group + "\\Veltrano Disinstallazione.lnk"],
+      EXPECT_TRUE(run.files[log].ends_with("1         06/12/2026\r\n"));
+      EXPECT_EQ(run.files[group + "\\Veltrano Disinstallazione.lnk"],
                 "shortcut to " + html + "\\VeltranoCatalogoUnistall.exe");
     }
   }
@@ -123,30 +95,15 @@ TEST_F(Update, AFailedUpdateLeavesTheLogAsItFoundIt) {
 TEST_F(Update, AShortcutTheToolkitDidNotMakeStopsTheRunAtItsRow) {
   sys.toolkits["STKIT432"].result = 0;
   sys.files[a + "\\Veltrano Catalogo.lnk"] = "left by an earlier run";  // copied instead
-  try {
-    form.correzione_path(as_read(html), a);
-    ADD_FAILURE() << "no error";
-  } catch (const RunError& error) {
-    EXPECT_EQ(error.number(), kFileNotFound);
-    EXPECT_EQ(error.subject(), a + "\\Veltrano Aggiornamento.lnk");
-  }
+  EXPECT_EQ(error_of([&] { form.correzione_path(as_read(html), a); }),
+            "53 " + a + "\\Veltrano Aggiornamento.lnk");
   EXPECT_EQ(sys.files[group + "\\Veltrano Catalogo.lnk"], "left by an earlier run");
   EXPECT_EQ(sys.files[group + "\\Veltrano Aggiornamento.lnk"], "old shortcut");
-  EXPECT_EQ(sys.files[group + "\\Veltrano Disinstallazione.lnk"], "old shortcut");
   EXPECT_FALSE(sys.files.count(log));
-}
 
-TEST_F(Update, ALogThatCantBePutBackIsWhatTheReportNames) {
-  sys.files[log] = "0\r\n";
-  sys.fail("copy_file", 1, kPermissionDenied);
+  sys.files[log] = "0\r\n";  // a log that can't be put back is what the report names
   sys.fail("write_file", 1, kDiskFull);
-  try {
-    form.correzione_path(as_read(html), a);
-    ADD_FAILURE() << "no error";
-  } catch (const RunError& error) {
-    EXPECT_EQ(error.number(), kDiskFull);
-    EXPECT_EQ(error.subject(), log);
-  }
+  EXPECT_EQ(error_of([&] { form.correzione_path(as_read(html), a); }), "61 " + log);
 }
 
 }  // namespace
