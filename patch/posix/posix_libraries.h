@@ -1,0 +1,37 @@
+#pragma once
+// LoadLibraryA, FreeLibrary and the binding of a toolkit library's entry, stood in for by dlopen:
+// "NAME.DLL" (or a bare "NAME") is the shared object "NAME.so", looked for beside the running program
+// first and then by the dynamic loader's own search.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace ludrimex::posix {
+
+// The shared object's file name for a library name as the Windows program gives it.
+std::string shared_object_name(const std::string& name);
+
+class LibraryLoader {
+ public:
+  explicit LibraryLoader(std::string program_folder) : program_folder_(std::move(program_folder)) {}
+
+  // A handle for free(), or 0 when the library can't be loaded.
+  std::uintptr_t load(const std::string& name) const;
+  void free(std::uintptr_t handle) const;
+
+  // The address of `entry` in `library`, which stays loaded as long as this loader. Throws RunError:
+  // file not found when the library can't be loaded, entry not found when it lacks the entry.
+  void* bind(const std::string& library, const char* entry);
+
+ private:
+  struct Closer {
+    void operator()(void* handle) const;
+  };
+  using Handle = std::unique_ptr<void, Closer>;
+
+  std::string program_folder_;
+  std::map<std::string, Handle> bound_;
+};
+
+}  // namespace ludrimex::posix

@@ -1,0 +1,19 @@
+#pragma once
+// The Linux stand-ins' rules for paths, shared by the installer's System and the toolkit libraries.
+#include <string>
+
+namespace ludrimex::posix {
+
+// A path as the Windows program builds it, made usable on Linux: every '\' becomes '/'.
+std::string to_posix_path(std::string path);
+
+// The user's menu folder, standing in for the Start-menu Programs folder: $XDG_DATA_HOME/applications,
+// or $HOME/.local/share/applications when XDG_DATA_HOME is unset, empty or not absolute. No trailing
+// separator.
+std::string programs_folder();
+
+// The folder of the running executable (from /proc/self/exe), without a trailing separator except
+// for "/" itself.
+std::string executable_folder();
+
+}  // namespace ludrimex::posix

@@ -1,0 +1,89 @@
+#include "patch/posix/posix_shell_link.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+
+#include "patch/posix/posix_paths.h"
+
+namespace ludrimex::posix {
+namespace {
+
+// The statuses the shell gives for these failures.
+constexpr Status kFileNotFound = static_cast<Status>(0x80070002);  // HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)
+constexpr Status kPathNotFound = static_cast<Status>(0x80070003);
+constexpr Status kAccessDenied = static_cast<Status>(0x80070005);
+constexpr Status kInvalidArgument = static_cast<Status>(0x80070057);  // E_INVALIDARG
+constexpr std::uint32_t kUncPriority = 0x2;                           // SLGP_UNCPRIORITY
+
+Status status_of(const std::system_error& error) {
+  switch (error.code().value()) {
+    case ENOENT: return kFileNotFound;
+    case ENOTDIR: return kPathNotFound;
+    case EACCES:
+    case EPERM: return kAccessDenied;
+    default: return kFail;
+  }
+}
+
+bool is_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+}  // namespace
+
+Status copy_to_buffer(const std::string& text, std::span<char> buffer) {
+  if (buffer.empty()) return kInvalidArgument;
+  std::size_t length = std::min(text.size(), buffer.size() - 1);
+  if (length < text.size()) {
+    while (length > 0 && is_continuation(text[length])) --length;  // `length` now starts a character
+  }
+  std::copy_n(text.begin(), length, buffer.begin());
+  buffer[length] = '\0';
+  return kOk;
+}
+
+Status PosixShellLink::load(const std::string& path, std::uint32_t /*mode: reading is all we do*/) {
+  try {
+    link_ = shell_link::load(to_posix_path(path));
+    return kOk;
+  } catch (const std::system_error& error) {
+    return status_of(error);
+  } catch (const shell_link::FormatError&) {
+    return kFail;
+  }
+}
+
+// The target as the shell gives it: the LinkInfo path, else the relative path; a link without either
+// has an empty target, which is no failure.
+Status PosixShellLink::get_path(std::span<char> buffer, std::uint32_t flags) {
+  std::string path = link_.info.path((flags & kUncPriority) != 0);
+  if (path.empty()) path = link_.relative_path;
+  return copy_to_buffer(path, buffer);
+}
+
+Status PosixShellLink::get_working_directory(std::span<char> buffer) {
+  return copy_to_buffer(link_.working_directory, buffer);
+}
+
+Status PosixShellLink::get_arguments(std::span<char> buffer) { return copy_to_buffer(link_.arguments, buffer); }
+
+Status PosixShellLink::get_description(std::span<char> buffer) { return copy_to_buffer(link_.name, buffer); }
+
+Status PosixShellLink::get_hotkey(std::uint16_t& hotkey) {
+  hotkey = link_.hot_key;
+  return kOk;
+}
+
+Status PosixShellLink::get_icon_location(std::span<char> buffer, std::int32_t& index) {
+  const Status status = copy_to_buffer(link_.icon_location, buffer);
+  if (!failed(status)) index = link_.icon_index;
+  return status;
+}
+
+Status PosixShellLink::get_id_list() { return kOk; }
+
+Status PosixShellLink::get_show_cmd(std::int32_t& show_cmd) {
+  show_cmd = static_cast<std::int32_t>(link_.show_command);
+  return kOk;
+}
+
+}  // namespace ludrimex::posix

@@ -1,0 +1,12 @@
+#pragma once
+// Today's date in the user's short date form: strftime's %x in the LC_TIME locale of the environment,
+// and dd/mm/yyyy when that locale is C or POSIX (whose %x, mm/dd/yy, no user would call theirs).
+#include <ctime>
+#include <string>
+
+namespace ludrimex::posix {
+
+std::string short_date(const std::tm& date);
+std::string short_date();
+
+}  // namespace ludrimex::posix

@@ -1,0 +1,157 @@
+// File operations through the '\' to '/' mapping, and the runtime's error numbers for each refusal.
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "patch/errors.h"
+#include "patch/posix/posix_system.h"
+#include "tests/support/child_process.h"
+#include "tests/support/scratch_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using ludrimex::RunError;
+using test_support::read_file;
+using test_support::ScratchDir;
+using test_support::write_file;
+
+// The number and subject of the RunError `action` throws.
+template <typename Action>
+std::pair<int, std::string> error_of(Action action) {
+  try {
+    action();
+  } catch (const RunError& error) {
+    return {error.number(), error.subject()};
+  }
+  return {0, ""};
+}
+
+class Files : public ::testing::Test {
+ protected:
+  ScratchDir dir;
+  ludrimex::posix::PosixSystem system;
+  // The way the installer names a file in `dir`: joined with a backslash.
+  std::string windows(const std::string& name) const { return dir.path().string() + "\\" + name; }
+  std::string posix(const std::string& name) const { return dir / name; }
+};
+
+TEST_F(Files, ReadAppendAndWriteThroughBackslashPaths) {
+  EXPECT_EQ(error_of([&] { system.read_file(windows("patch.txt")); }),
+            std::make_pair(static_cast<int>(ludrimex::kFileNotFound), posix("patch.txt")));
+  system.append_file(windows("patch.txt"), "1         06/12/2026\r\n");
+  system.append_file(windows("patch.txt"), "2         07/12/2026\r\n");
+  EXPECT_EQ(system.read_file(windows("patch.txt")), "1         06/12/2026\r\n2         07/12/2026\r\n");
+  system.write_file(windows("patch.txt"), "x");
+  EXPECT_EQ(read_file(posix("patch.txt")), "x");
+  system.write_file(windows("empty.txt"), "");
+  EXPECT_EQ(system.read_file(windows("empty.txt")), "");
+  const std::string binary("\0\r\n\xFF", 4);
+  system.write_file(windows("binary"), binary);
+  EXPECT_EQ(system.read_file(windows("binary")), binary);
+}
+
+TEST_F(Files, ErrorNumbersNameTheFile) {
+  fs::create_directory(posix("folder"));
+  write_file(posix("locked.txt"), "keep");
+  fs::permissions(posix("locked.txt"), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  const int not_found = ludrimex::kFileNotFound, path_not_found = ludrimex::kPathNotFound,
+            denied = ludrimex::kPermissionDenied, access = ludrimex::kPathFileAccessError,
+            bad_name = ludrimex::kBadFileName;
+
+  EXPECT_EQ(error_of([&] { system.read_file(windows("missing\\patch.txt")); }),
+            std::make_pair(path_not_found, posix("missing/patch.txt")));
+  EXPECT_EQ(error_of([&] { system.read_file(windows("folder")); }).first, access);
+  EXPECT_EQ(error_of([&] { system.append_file(windows("missing\\patch.txt"), "x"); }).first, path_not_found);
+  EXPECT_EQ(error_of([&] { system.append_file(windows("locked.txt"), "x"); }),
+            std::make_pair(denied, posix("locked.txt")));
+  EXPECT_EQ(error_of([&] { system.write_file(windows("locked.txt"), "x"); }).first, denied);
+  EXPECT_EQ(error_of([&] { system.append_file(windows("folder"), "x"); }).first, denied);
+  EXPECT_EQ(error_of([&] { system.read_file(windows(std::string(300, 'n'))); }).first, bad_name);
+  EXPECT_EQ(read_file(posix("locked.txt")), "keep");
+  EXPECT_EQ(system.read_file(windows("locked.txt")), "keep");  // read-only is still readable
+  EXPECT_EQ(not_found, error_of([&] { system.delete_file(windows("none.lnk")); }).first);
+}
+
+TEST_F(Files, Delete) {
+  write_file(posix("a.lnk"), "x");
+  system.delete_file(windows("a.lnk"));
+  EXPECT_FALSE(fs::exists(posix("a.lnk")));
+  fs::create_directory(posix("folder"));
+  write_file(posix("ro.lnk"), "x");
+  fs::permissions(posix("ro.lnk"), fs::perms::owner_read);
+  EXPECT_EQ(error_of([&] { system.delete_file(windows("a.lnk")); }).first, ludrimex::kFileNotFound);
+  EXPECT_EQ(error_of([&] { system.delete_file(windows("missing\\a.lnk")); }).first, ludrimex::kPathNotFound);
+  EXPECT_EQ(error_of([&] { system.delete_file(windows("folder")); }).first, ludrimex::kFileNotFound);
+  EXPECT_EQ(error_of([&] { system.delete_file(windows("ro.lnk")); }).first, ludrimex::kPermissionDenied);
+  EXPECT_TRUE(fs::exists(posix("folder")));
+  EXPECT_TRUE(fs::exists(posix("ro.lnk")));
+}
+
+TEST_F(Files, CopyReplacesTheWholeFileAndKeepsItRunnable) {
+  write_file(posix("new.exe"), "new launcher");
+  fs::permissions(posix("new.exe"), fs::perms::owner_all);
+  write_file(posix("old.exe"), "old launcher, somewhat longer");
+  system.copy_file(windows("new.exe"), windows("old.exe"));
+  EXPECT_EQ(read_file(posix("old.exe")), "new launcher");
+  EXPECT_TRUE((fs::status(posix("old.exe")).permissions() & fs::perms::owner_exec) != fs::perms::none);
+  system.copy_file(windows("new.exe"), windows("fresh.exe"));
+  EXPECT_EQ(read_file(posix("fresh.exe")), "new launcher");
+  std::size_t files = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path())) ++files;
+  EXPECT_EQ(files, 3u);  // nothing but the three files
+}
+
+TEST_F(Files, CopyRefusalsLeaveTheDestinationAsItWas) {
+  write_file(posix("new.exe"), "new launcher");
+  write_file(posix("readonly.exe"), "old");
+  fs::permissions(posix("readonly.exe"), fs::perms::owner_read | fs::perms::owner_exec);
+  fs::create_directory(posix("folder"));
+
+  EXPECT_EQ(error_of([&] { system.copy_file(windows("none.exe"), windows("x.exe")); }),
+            std::make_pair(static_cast<int>(ludrimex::kFileNotFound), posix("none.exe")));
+  EXPECT_EQ(error_of([&] { system.copy_file(windows("new.exe"), windows("missing\\x.exe")); }),
+            std::make_pair(static_cast<int>(ludrimex::kPathNotFound), posix("missing/x.exe")));
+  EXPECT_EQ(error_of([&] { system.copy_file(windows("new.exe"), windows("readonly.exe")); }),
+            std::make_pair(static_cast<int>(ludrimex::kPermissionDenied), posix("readonly.exe")));
+  EXPECT_EQ(error_of([&] { system.copy_file(windows("new.exe"), windows("folder")); }).first,
+            ludrimex::kPathFileAccessError);
+  EXPECT_EQ(error_of([&] { system.copy_file(windows("folder"), windows("x.exe")); }).first,
+            ludrimex::kPathFileAccessError);
+  EXPECT_EQ(read_file(posix("readonly.exe")), "old");
+
+  {  // a launcher that is running is in use
+    test_support::RunningProcess running(posix("Sorvanta.exe"));
+    EXPECT_EQ(error_of([&] { system.copy_file(windows("new.exe"), windows("Sorvanta.exe")); }),
+              std::make_pair(static_cast<int>(ludrimex::kPermissionDenied), posix("Sorvanta.exe")));
+  }
+  EXPECT_EQ(read_file(posix("Sorvanta.exe")), read_file("/bin/sleep"));
+  std::size_t files = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path())) ++files;
+  EXPECT_EQ(files, 4u);  // no partial copy left behind
+}
+
+TEST_F(Files, DirFindsExactPathsWithTheAttributesAsked) {
+  fs::create_directories(posix("Veltrano Catalogo"));
+  write_file(posix("Veltrano Catalogo/Veltrano Catalogo.lnk"), "x");
+  const int directory = ludrimex::kAttrDirectory, normal = ludrimex::kAttrNormal;
+
+  EXPECT_EQ(system.dir(windows("Veltrano Catalogo"), directory), "Veltrano Catalogo");
+  EXPECT_EQ(system.dir(windows("Veltrano Catalogo"), normal), "");
+  EXPECT_EQ(system.dir(windows("Veltrano Catalogo\\Veltrano Catalogo.lnk"), normal), "Veltrano Catalogo.lnk");
+  EXPECT_EQ(system.dir(windows("Veltrano Catalogo\\Veltrano Catalogo.lnk"), directory), "Veltrano Catalogo.lnk");
+  EXPECT_EQ(system.dir(windows("Veltrano Catalogo\\"), directory), ".");
+  EXPECT_EQ(system.dir(windows("Veltrano Catalogo\\Veltrano Catalogo.lnk\\"), directory), "");
+  EXPECT_EQ(system.dir(windows("veltrano catalogo"), directory), "");  // Linux names keep their case
+  EXPECT_EQ(system.dir(windows("Veltrano Catalogo\\Veltrano Catalogo.lnk\\x"), directory), "");
+  EXPECT_EQ(system.dir(windows("Veltrano*"), directory), "");  // exact names only: no patterns
+  EXPECT_EQ(system.dir("/", directory), ".");
+
+  EXPECT_EQ(error_of([&] { system.dir("", directory); }).first, ludrimex::kInvalidArgument);
+  EXPECT_EQ(error_of([&] { system.dir(windows(std::string(300, 'n')), directory); }).first, ludrimex::kBadFileName);
+  EXPECT_EQ(error_of([&] { system.dir(std::string("a\0b", 3), directory); }).first, ludrimex::kBadFileName);
+}
+
+}  // namespace

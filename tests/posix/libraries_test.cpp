@@ -1,0 +1,104 @@
+// dlopen of the real toolkit libraries, each in a folder of its own: STKIT432.so beside this test
+// program, VB6STKIT.so on the loader's search path (LD_LIBRARY_PATH, set for these tests), and
+// VB5STKIT.so only in its own folder.
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "patch/errors.h"
+#include "patch/posix/posix_libraries.h"
+#include "patch/posix/posix_system.h"
+#include "shell_link/link.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/scratch_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using ludrimex::RunError;
+using ludrimex::posix::LibraryLoader;
+using ludrimex::posix::PosixSystem;
+using test_support::ScopedEnv;
+using test_support::ScratchDir;
+
+using Create4 = std::int32_t (*)(const char*, const char*, const char*, const char*);
+
+TEST(Libraries, WindowsNamesBecomeSharedObjectNames) {
+  using ludrimex::posix::shared_object_name;
+  EXPECT_EQ(shared_object_name("STKIT432"), "STKIT432.so");
+  EXPECT_EQ(shared_object_name("VB5STKIT.DLL"), "VB5STKIT.so");
+  EXPECT_EQ(shared_object_name("vb6stkit.dll"), "vb6stkit.so");
+  EXPECT_EQ(shared_object_name("C:\\Tools\\STKIT432.DLL"), "C:/Tools/STKIT432.so");
+  EXPECT_EQ(shared_object_name("libm.so.6"), "libm.so.6");
+  EXPECT_EQ(shared_object_name("/opt/x.d/tool"), "/opt/x.d/tool.so");
+}
+
+TEST(Libraries, TheProbeFindsEachLibraryWhereItLies) {
+  PosixSystem system;
+  EXPECT_TRUE(system.load_library("STKIT432"));    // beside the program
+  EXPECT_TRUE(system.load_library("VB6STKIT"));    // by the loader's search
+  EXPECT_FALSE(system.load_library("VB5STKIT"));   // in neither place
+  EXPECT_FALSE(system.load_library("NOSTKIT"));
+  EXPECT_FALSE(system.load_library(""));
+  EXPECT_TRUE(LibraryLoader(VB5STKIT_DIR).load("VB5STKIT") != 0);
+}
+
+TEST(Libraries, AFolderHoldingSomeOfThemLoadsJustThose) {
+  ScratchDir program;
+  fs::copy_file(STKIT432_FILE, program / "STKIT432.so");
+  fs::copy_file(std::string(VB5STKIT_DIR) + "/VB5STKIT.so", program / "VB5STKIT.so");
+  const LibraryLoader loader(program.path().string());
+  for (const char* name : {"STKIT432", "VB5STKIT"}) {
+    const std::uintptr_t handle = loader.load(name);
+    EXPECT_NE(handle, 0u) << name;
+    loader.free(handle);
+  }
+}
+
+class BoundToolkit : public ::testing::Test {
+ protected:
+  ScratchDir home;
+  ScopedEnv home_env{"HOME", home.path().string()};
+  ScopedEnv xdg_env{"XDG_DATA_HOME", std::nullopt};
+  fs::path programs = home.path() / ".local/share/applications";
+  void SetUp() override { fs::create_directories(programs); }
+};
+
+TEST_F(BoundToolkit, EachFormWritesItsShortcut) {
+  PosixSystem system;
+  EXPECT_EQ(system.create_shell_link_4("STKIT432.DLL", ".", "Quattro", "C:\\Cat\\progetto_html\\Sorvanta.exe", ""), 1);
+  EXPECT_EQ(system.create_shell_link_6("VB6STKIT.DLL", ".", "Sei", "/opt/cat/Sorvanta.exe", "-x", -1, "$(Programs)"), 1);
+  LibraryLoader vb5(VB5STKIT_DIR);
+  const auto create5 = reinterpret_cast<Create4>(vb5.bind("VB5STKIT.DLL", "fCreateShellLink"));
+  EXPECT_EQ(create5(".", "Cinque", "/opt/cat/VeltranoCatalogoUpdate.exe", ""), 1);
+
+  const auto four = shell_link::load((programs / "Quattro.lnk").string());
+  EXPECT_EQ(four.info.path(), "C:/Cat/progetto_html/Sorvanta.exe");
+  EXPECT_EQ(four.working_directory, "C:/Cat/progetto_html");
+  const auto six = shell_link::load((programs / "Sei.lnk").string());
+  EXPECT_EQ(six.info.path(), "/opt/cat/Sorvanta.exe");
+  EXPECT_EQ(six.arguments, "-x");
+  EXPECT_EQ(shell_link::load((programs / "Cinque.lnk").string()).working_directory, "/opt/cat");
+}
+
+TEST_F(BoundToolkit, ABoundLibraryStaysAndAMissingOneIsAnError) {
+  PosixSystem system;
+  EXPECT_EQ(system.create_shell_link_4("STKIT432.DLL", ".", "a", "/x/a.exe", ""), 1);
+  EXPECT_EQ(system.create_shell_link_4("STKIT432.DLL", "missing group", "b", "/x/b.exe", ""), 0);
+  try {
+    system.create_shell_link_4("VB5STKIT.DLL", ".", "c", "/x/c.exe", "");
+    FAIL() << "VB5STKIT is not where this program looks";
+  } catch (const RunError& error) {
+    EXPECT_EQ(error.number(), ludrimex::kFileNotFound);
+    EXPECT_EQ(error.subject(), "VB5STKIT.DLL");
+  }
+  try {
+    LibraryLoader(VB5STKIT_DIR).bind("libm.so.6", "fCreateShellLink");
+    FAIL() << "libm has no fCreateShellLink";
+  } catch (const RunError& error) {
+    EXPECT_EQ(error.number(), ludrimex::kDllEntryNotFound);
+  }
+  EXPECT_FALSE(fs::exists(programs / "c.lnk"));
+}
+
+}  // namespace

@@ -1,0 +1,34 @@
+// What the platform's System is on Linux, and the program's own folder.
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "patch/posix/posix_system.h"
+
+namespace {
+
+TEST(PosixSystem, IsThePlatformsSystem) {
+  const auto system = ludrimex::make_platform_system();
+  EXPECT_NE(dynamic_cast<ludrimex::posix::PosixSystem*>(system.get()), nullptr);
+}
+
+TEST(PosixSystem, AppPathIsTheRunningProgramsFolder) {
+  const auto system = ludrimex::make_platform_system();
+  const std::string folder = system->app_path();
+  EXPECT_EQ(folder, std::filesystem::canonical("/proc/self/exe").parent_path().string());
+  EXPECT_FALSE(folder.ends_with('/'));
+  EXPECT_TRUE(std::filesystem::exists(folder + "/STKIT432.so"));  // shipped beside the programs
+}
+
+TEST(PosixSystem, ALoadedLibraryIsFreedByItsOwner) {
+  const auto system = ludrimex::make_platform_system();
+  ludrimex::Library library = system->load_library("STKIT432");
+  ASSERT_TRUE(library);
+  ludrimex::Library moved = std::move(library);
+  EXPECT_FALSE(library);
+  EXPECT_TRUE(moved);
+  moved.reset();
+  EXPECT_FALSE(moved);
+}
+
+}  // namespace

@@ -1,0 +1,47 @@
+// toolkit-shortcut LIBRARY GROUP TITLE TARGET [ARGUMENTS]: has a toolkit library (a path to one of
+// our .so files) create a shortcut, as the catalogue's own installer does. Exit 0 when it says it did.
+#include <dlfcn.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace {
+
+struct Closer {
+  void operator()(void* handle) const { ::dlclose(handle); }
+};
+
+using Create4 = std::int32_t (*)(const char*, const char*, const char*, const char*);
+using Create6 = std::int32_t (*)(const char*, const char*, const char*, const char*, std::int32_t, const char*);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 5 || argc > 6) {
+    std::fprintf(stderr, "usage: %s LIBRARY GROUP TITLE TARGET [ARGUMENTS]\n", argv[0]);
+    return 2;
+  }
+  const std::string library = argv[1];
+  const char* arguments = argc == 6 ? argv[5] : "";
+  std::unique_ptr<void, Closer> handle(::dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL));
+  if (!handle) {
+    std::fprintf(stderr, "%s\n", ::dlerror());
+    return 2;
+  }
+  void* entry = ::dlsym(handle.get(), "fCreateShellLink");
+  if (!entry) {
+    std::fprintf(stderr, "%s has no fCreateShellLink\n", library.c_str());
+    return 2;
+  }
+  // VB6STKIT takes two more arguments: the current user's own Programs folder.
+  const bool six = library.find("VB6STKIT") != std::string::npos;
+  const std::int32_t made = six ? reinterpret_cast<Create6>(entry)(argv[2], argv[3], argv[4], arguments, -1, "$(Programs)")
+                                : reinterpret_cast<Create4>(entry)(argv[2], argv[3], argv[4], arguments);
+  if (made == 0) {
+    std::fprintf(stderr, "%s could not create the shortcut %s\n", library.c_str(), argv[3]);
+    return 1;
+  }
+  return 0;
+}
