@@ -2,10 +2,27 @@
 option(VELTRANO_WERROR "Treat warnings as errors" ON)
 option(VELTRANO_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 
+if(MSVC)
+  # One program file each, as with mingw-w64's static runtime.
+  set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
+endif()
+
 function(veltrano_target_options target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor)
-  if(VELTRANO_WERROR)
-    target_compile_options(${target} PRIVATE -Werror)
+  if(MSVC)
+    # Sources are UTF-8 (the Italian texts); /permissive- for standard C++.
+    target_compile_options(${target} PRIVATE /W4 /utf-8 /permissive- /Zc:__cplusplus)
+    if(VELTRANO_WERROR)
+      target_compile_options(${target} PRIVATE /WX)
+    endif()
+  else()
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor)
+    if(VELTRANO_WERROR)
+      target_compile_options(${target} PRIVATE -Werror)
+    endif()
+  endif()
+  if(WIN32)
+    # Windows 7 and later; no min/max macros to break std::min.
+    target_compile_definitions(${target} PRIVATE _WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX)
   endif()
   if(VELTRANO_SANITIZE)
     target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer
