@@ -1,0 +1,121 @@
+#include "patch/win32/link_object.h"
+
+#include <windows.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "patch/errors.h"
+#include "win32/scoped.h"
+#include "win32/text.h"
+
+namespace ludrimex::windows {
+namespace {
+
+// Room for any string a .lnk file can store (its counts are 16-bit).
+constexpr int kWideCapacity = 65536;
+
+bool is_continuation_byte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+class LinkObject final : public ShellLink {
+ public:
+  LinkObject(win32::ComPtr<IShellLinkW> link, win32::ComPtr<IPersistFile> file)
+      : link_(std::move(link)), file_(std::move(file)) {}
+
+  Status load(const std::string& path, std::uint32_t mode) override {
+    return file_->Load(win32::to_wide(path).c_str(), mode);
+  }
+
+  Status get_path(std::span<char> buffer, std::uint32_t flags) override {
+    WIN32_FIND_DATAW find_data{};
+    return query_text(buffer, [&](wchar_t* text, int size) {
+      return link_->GetPath(text, size, &find_data, flags);
+    });
+  }
+
+  Status get_working_directory(std::span<char> buffer) override {
+    return query_text(buffer, [&](wchar_t* text, int size) { return link_->GetWorkingDirectory(text, size); });
+  }
+
+  Status get_arguments(std::span<char> buffer) override {
+    return query_text(buffer, [&](wchar_t* text, int size) { return link_->GetArguments(text, size); });
+  }
+
+  Status get_description(std::span<char> buffer) override {
+    return query_text(buffer, [&](wchar_t* text, int size) { return link_->GetDescription(text, size); });
+  }
+
+  Status get_hotkey(std::uint16_t& hotkey) override {
+    WORD value = 0;
+    const HRESULT hr = link_->GetHotkey(&value);
+    if (SUCCEEDED(hr)) hotkey = value;
+    return hr;
+  }
+
+  Status get_icon_location(std::span<char> buffer, std::int32_t& index) override {
+    int icon = 0;
+    const HRESULT hr = query_text(
+        buffer, [&](wchar_t* text, int size) { return link_->GetIconLocation(text, size, &icon); });
+    if (SUCCEEDED(hr)) index = icon;
+    return hr;
+  }
+
+  Status get_id_list() override {
+    PIDLIST_ABSOLUTE list = nullptr;
+    const HRESULT hr = link_->GetIDList(&list);
+    win32::TaskMem owned(list);
+    return hr;
+  }
+
+  Status get_show_cmd(std::int32_t& show_cmd) override {
+    int value = 0;
+    const HRESULT hr = link_->GetShowCmd(&value);
+    if (SUCCEEDED(hr)) show_cmd = value;
+    return hr;
+  }
+
+ private:
+  // Asks the shell for a wide text and hands it over as UTF-8; the caller's buffer is touched
+  // only when the query succeeded.
+  template <class Query>
+  HRESULT query_text(std::span<char> buffer, Query query) {
+    std::wstring text(kWideCapacity, L'\0');
+    const HRESULT hr = query(text.data(), kWideCapacity);
+    if (FAILED(hr)) return hr;
+    text.resize(std::wcslen(text.c_str()));
+    write_text(buffer, text);
+    return hr;
+  }
+
+  win32::ComPtr<IShellLinkW> link_;
+  win32::ComPtr<IPersistFile> file_;
+};
+
+}  // namespace
+
+void write_text(std::span<char> buffer, std::wstring_view value) {
+  if (buffer.empty()) return;
+  const std::string utf8 = win32::to_utf8(value);
+  std::size_t n = std::min(utf8.size(), buffer.size() - 1);
+  if (n < utf8.size()) {
+    while (n > 0 && is_continuation_byte(utf8[n])) --n;
+  }
+  std::memcpy(buffer.data(), utf8.data(), n);
+  buffer[n] = '\0';
+}
+
+std::unique_ptr<ShellLink> create_link_object() {
+  win32::ComPtr<IShellLinkW> link;
+  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                link.put_void()))) {
+    throw RunError(kCantCreateObject);
+  }
+  auto file = link.as<IPersistFile>(IID_IPersistFile);
+  if (!file) throw RunError(kCantCreateObject);
+  return std::make_unique<LinkObject>(std::move(link), std::move(file));
+}
+
+}  // namespace ludrimex::windows

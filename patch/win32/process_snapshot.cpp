@@ -1,0 +1,72 @@
+#include "patch/win32/process_snapshot.h"
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <cstring>
+
+#include "win32/scoped.h"
+
+namespace ludrimex::windows {
+namespace {
+
+// The seam's record mirrors the ANSI PROCESSENTRY32 (the ANSI entry points are used).
+static_assert(sizeof(PROCESSENTRY32) == sizeof(ProcessEntry));
+static_assert(sizeof(PROCESSENTRY32::szExeFile) == sizeof(ProcessEntry::exe_file));
+
+PROCESSENTRY32 to_record(const ProcessEntry& entry) {
+  PROCESSENTRY32 record;
+  record.dwSize = entry.size;
+  record.cntUsage = entry.usage;
+  record.th32ProcessID = entry.process_id;
+  record.th32DefaultHeapID = entry.default_heap_id;
+  record.th32ModuleID = entry.module_id;
+  record.cntThreads = entry.threads;
+  record.th32ParentProcessID = entry.parent_process_id;
+  record.pcPriClassBase = entry.priority_class_base;
+  record.dwFlags = entry.flags;
+  std::memcpy(record.szExeFile, entry.exe_file.data(), entry.exe_file.size());
+  return record;
+}
+
+void from_record(const PROCESSENTRY32& record, ProcessEntry& entry) {
+  entry.size = record.dwSize;
+  entry.usage = record.cntUsage;
+  entry.process_id = record.th32ProcessID;
+  entry.default_heap_id = static_cast<std::uint32_t>(record.th32DefaultHeapID);
+  entry.module_id = record.th32ModuleID;
+  entry.threads = record.cntThreads;
+  entry.parent_process_id = record.th32ParentProcessID;
+  entry.priority_class_base = record.pcPriClassBase;
+  entry.flags = record.dwFlags;
+  std::memcpy(entry.exe_file.data(), record.szExeFile, entry.exe_file.size());
+}
+
+class ToolHelpSnapshot final : public ProcessSnapshot {
+ public:
+  explicit ToolHelpSnapshot(win32::KernelHandle handle) : handle_(std::move(handle)) {}
+
+  bool first(ProcessEntry& entry) override { return call(::Process32First, entry); }
+  bool next(ProcessEntry& entry) override { return call(::Process32Next, entry); }
+
+ private:
+  template <class Function>
+  bool call(Function function, ProcessEntry& entry) {
+    if (!handle_) return false;
+    PROCESSENTRY32 record = to_record(entry);
+    const BOOL found = function(handle_.get(), &record);
+    from_record(record, entry);
+    return found != FALSE;
+  }
+
+  win32::KernelHandle handle_;
+};
+
+}  // namespace
+
+std::unique_ptr<ProcessSnapshot> create_tool_help_snapshot(std::uint32_t flags, std::uint32_t process_id) {
+  return std::make_unique<ToolHelpSnapshot>(
+      win32::KernelHandle(::CreateToolhelp32Snapshot(flags, process_id)));
+}
+
+}  // namespace ludrimex::windows

@@ -1,0 +1,55 @@
+#pragma once
+// Ludrimex's System on Windows.
+#include <memory>
+#include <string>
+
+#include "patch/system.h"
+#include "patch/win32/toolkit_libraries.h"
+#include "win32/scoped.h"
+
+namespace ludrimex::windows {
+
+class WindowsSystem final : public System {
+ public:
+  // Takes the current directory out of the DLL search order before anything is loaded, then
+  // initialises COM for this thread.
+  WindowsSystem();
+
+  std::string special_folder(const std::string& name) override;
+  std::string dir(const std::string& path, int attributes) override;
+  std::unique_ptr<ProcessSnapshot> create_process_snapshot(std::uint32_t flags,
+                                                           std::uint32_t process_id) override;
+  std::unique_ptr<ShellLink> create_shell_link() override;
+  std::int32_t create_shell_link_4(const std::string& library, const std::string& gruppo,
+                                   const std::string& titolo, const std::string& percorso,
+                                   const std::string& argomenti) override;
+  std::int32_t create_shell_link_6(const std::string& library, const std::string& gruppo,
+                                   const std::string& titolo, const std::string& percorso,
+                                   const std::string& argomenti, std::int32_t privato,
+                                   const std::string& genitore) override;
+  std::string read_file(const std::string& path) override;
+  void append_file(const std::string& path, const std::string& bytes) override;
+  void write_file(const std::string& path, const std::string& bytes) override;
+  void delete_file(const std::string& path) override;
+  void copy_file(const std::string& from, const std::string& to) override;
+  std::string short_date() override;
+  std::string app_path() override;
+  int message_box(const std::string& text, const std::string& title, int style) override;
+  void do_events() override;
+
+ protected:
+  std::uintptr_t do_load_library(const std::string& name) override;
+  void do_free_library(std::uintptr_t handle) override;
+
+ private:
+  struct DllSearchHardening {
+    DllSearchHardening();
+  };
+  // Declared in the order they must come up: the search order is fixed before COM loads anything,
+  // and the bound toolkit libraries go before COM is shut down.
+  DllSearchHardening hardening_;
+  win32::ComInit com_;
+  ToolkitLibraries toolkit_;
+};
+
+}  // namespace ludrimex::windows
