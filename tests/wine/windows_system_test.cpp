@@ -1,0 +1,382 @@
+// Ludrimex's Windows System for real, under Wine: the shell's folders and link object, Tool Help,
+// the toolkit DLLs, the DLL search order, files, the date and the message queue.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "patch/errors.h"
+#include "patch/system.h"
+#include "tests/wine/wine_support.h"
+#include "win32/scoped.h"
+#include "win32/text.h"
+
+namespace {
+
+using namespace wine_test;
+using ludrimex::RunError;
+
+class WindowsSystemTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<ludrimex::System> system = ludrimex::make_platform_system();
+  ScratchFolder scratch;
+};
+
+std::string u8(const fs::path& path) { return utf8(path.wstring()); }
+
+// A 255-byte buffer as the shortcut reader hands it to the link object: all spaces.
+std::array<char, 255> spaces() {
+  std::array<char, 255> buffer;
+  buffer.fill(' ');
+  return buffer;
+}
+
+// The reader's text form: the value, its NUL, then the spaces the query left alone.
+std::string text_form(const std::string& value) {
+  std::string form = value + '\0';
+  return form + std::string(255 - form.size(), ' ');
+}
+
+int error_number(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const RunError& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+TEST_F(WindowsSystemTest, ProgramsFolderIsTheUsersStartMenuProgramsFolder) {
+  const std::string programs = system->special_folder("Programs");
+  EXPECT_EQ(programs, u8(programs_folder()));
+  EXPECT_NE(programs.back(), '\\');
+  EXPECT_TRUE(programs.ends_with("\\Start Menu\\Programs")) << programs;
+  EXPECT_EQ(system->dir(programs, ludrimex::kAttrDirectory), "Programs");
+  EXPECT_EQ(system->special_folder("programs"), programs);  // WScript.Shell ignores case
+  EXPECT_EQ(system->special_folder("AllUsersPrograms").empty(), false);
+  EXPECT_NE(system->special_folder("AllUsersPrograms"), programs);
+  EXPECT_EQ(system->special_folder("NoSuchFolder"), "");
+}
+
+TEST_F(WindowsSystemTest, DirectorySearchAdmitsFoldersOnlyWithTheDirectoryAttribute) {
+  fs::create_directory(scratch / L"Veltrano Catalogo");
+  fs::create_directory(scratch / L"Catalogo àèìòù");
+  std::ofstream(scratch / L"file.txt") << "x";
+  std::ofstream(scratch / L"hidden.txt") << "x";
+  ::SetFileAttributesW((scratch / L"hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
+  const std::string base = u8(scratch.path());
+
+  EXPECT_EQ(system->dir(base + "\\Veltrano Catalogo", ludrimex::kAttrDirectory), "Veltrano Catalogo");
+  EXPECT_EQ(system->dir(base + "\\Veltrano Catalogo", ludrimex::kAttrNormal), "");
+  EXPECT_EQ(system->dir(base + "\\Catalogo àèìòù", ludrimex::kAttrDirectory), "Catalogo àèìòù");
+  EXPECT_EQ(system->dir(base + "\\file.txt", ludrimex::kAttrDirectory), "file.txt");  // files pass too
+  EXPECT_EQ(system->dir(base + "\\file.txt", ludrimex::kAttrNormal), "file.txt");
+  EXPECT_EQ(system->dir(base + "\\hidden.txt", ludrimex::kAttrDirectory), "");
+  EXPECT_EQ(system->dir(base + "\\*.txt", ludrimex::kAttrNormal), "file.txt");
+  EXPECT_EQ(system->dir(base + "\\missing", ludrimex::kAttrDirectory), "");
+  EXPECT_EQ(system->dir(base + "\\missing\\deeper", ludrimex::kAttrDirectory), "");
+  EXPECT_EQ(error_number([&] { system->dir("", ludrimex::kAttrDirectory); }), ludrimex::kInvalidArgument);
+}
+
+struct Toolkit {
+  const char* library;
+  int form;
+};
+
+class ToolkitShortcutTest : public WindowsSystemTest, public ::testing::WithParamInterface<Toolkit> {
+ protected:
+  std::int32_t create(const std::string& gruppo, const std::string& titolo, const std::string& percorso) {
+    const std::string library = u8(built(GetParam().library));
+    if (GetParam().form == 6) {
+      return system->create_shell_link_6(library, gruppo, titolo, percorso, "", -1, "$(Programs)");
+    }
+    return system->create_shell_link_4(library, gruppo, titolo, percorso, "");
+  }
+};
+
+TEST_P(ToolkitShortcutTest, MakesAShortcutTheLinkObjectReadsBackInTheReadersForm) {
+  const fs::path programs = programs_folder();
+  const std::string title = std::string("Prova ") + std::to_string(GetParam().form) + " àé";
+  const fs::path link_file = programs / (win32::to_wide(title) + L".lnk");
+  const std::string html = u8(scratch.path()) + "\\Veltrano Catalogo\\progetto_html";
+
+  ASSERT_NE(create(".", title, html + "\\Sorvanta.exe"), 0);
+  ASSERT_TRUE(fs::exists(link_file));
+  const LinkFields fields = read_link(link_file);
+  EXPECT_EQ(utf8(fields.target), html + "\\Sorvanta.exe");
+  EXPECT_EQ(utf8(fields.working_directory), html);
+  EXPECT_EQ(fields.arguments, L"");
+
+  const auto link = system->create_shell_link();
+  ASSERT_FALSE(ludrimex::failed(link->load(u8(link_file), 0)));
+  auto directory = spaces();
+  ASSERT_FALSE(ludrimex::failed(link->get_working_directory(directory)));
+  EXPECT_EQ(std::string(directory.data(), directory.size()), text_form(html));
+  auto target = spaces();
+  ASSERT_FALSE(ludrimex::failed(link->get_path(target, 2)));
+  EXPECT_EQ(std::string(target.data(), target.size()), text_form(html + "\\Sorvanta.exe"));
+  fs::remove(link_file);
+}
+
+TEST_P(ToolkitShortcutTest, MakesItInAGroupThatExistsAndFailsForOneThatDoesNot) {
+  const fs::path group = programs_folder() / (L"Gruppo " + std::to_wstring(GetParam().form));
+  fs::create_directory(group);
+  EXPECT_NE(create(utf8(group.filename().wstring()), "Voce", "C:\\Cat\\Sorvanta.exe"), 0);
+  EXPECT_TRUE(fs::exists(group / L"Voce.lnk"));
+  EXPECT_EQ(read_link(group / L"Voce.lnk").working_directory, L"C:\\Cat");
+  EXPECT_EQ(create("Gruppo che non c'è", "Voce", "C:\\Cat\\Sorvanta.exe"), 0);
+  fs::remove_all(group);
+}
+
+TEST_P(ToolkitShortcutTest, TextOutsideTheAnsiCodePageIsRefusedRatherThanMangled) {
+  EXPECT_EQ(error_number([&] { create(".", "Каталог", "C:\\Cat\\Sorvanta.exe"); }),
+            ludrimex::kInvalidArgument);
+  EXPECT_FALSE(fs::exists(programs_folder() / L"Каталог.lnk"));
+  EXPECT_FALSE(fs::exists(programs_folder() / L"???????.lnk"));
+}
+
+INSTANTIATE_TEST_SUITE_P(EachLibrary, ToolkitShortcutTest,
+                         ::testing::Values(Toolkit{STKIT432_DLL, 4}, Toolkit{VB5STKIT_DLL, 5},
+                                           Toolkit{VB6STKIT_DLL, 6}),
+                         [](const auto& param_info) { return std::string("form") + std::to_string(param_info.index); });
+
+TEST_F(WindowsSystemTest, ALibraryOrEntryThatCannotBeBoundIsAnError) {
+  EXPECT_EQ(error_number([&] { system->create_shell_link_4("NOSUCHKIT.DLL", ".", "a", "C:\\b", ""); }),
+            ludrimex::kFileNotFound);
+  EXPECT_EQ(error_number([&] { system->create_shell_link_4("shlwapi.dll", ".", "a", "C:\\b", ""); }),
+            ludrimex::kDllEntryNotFound);
+}
+
+TEST_F(WindowsSystemTest, LinkObjectAnswersEveryQueryOfTheReader) {
+  const fs::path file = scratch / L"completo.lnk";
+  constexpr WORD kControlK = MAKEWORD('K', 0x02);  // HOTKEYF_CONTROL
+  write_link(file, {.target = L"C:\\Cat\\Sorvanta.exe",
+                    .working_directory = L"C:\\Cat",
+                    .arguments = L"/x",
+                    .description = L"descrizione",
+                    .icon = L"C:\\Cat\\icona.ico",
+                    .icon_index = 3,
+                    .hotkey = kControlK,
+                    .show_cmd = SW_SHOWMAXIMIZED});
+  const auto link = system->create_shell_link();
+  ASSERT_FALSE(ludrimex::failed(link->load(u8(file), 0)));
+
+  auto buffer = spaces();
+  ASSERT_FALSE(ludrimex::failed(link->get_arguments(buffer)));
+  EXPECT_EQ(std::string(buffer.data(), buffer.size()), text_form("/x"));
+  buffer = spaces();
+  ASSERT_FALSE(ludrimex::failed(link->get_description(buffer)));
+  EXPECT_EQ(std::string(buffer.data()), "descrizione");
+  std::uint16_t hotkey = 0;
+  ASSERT_FALSE(ludrimex::failed(link->get_hotkey(hotkey)));
+  EXPECT_EQ(hotkey, kControlK);
+  buffer = spaces();
+  std::int32_t index = 0;
+  ASSERT_FALSE(ludrimex::failed(link->get_icon_location(buffer, index)));
+  EXPECT_EQ(std::string(buffer.data()), "C:\\Cat\\icona.ico");
+  EXPECT_EQ(index, 3);
+  EXPECT_FALSE(ludrimex::failed(link->get_id_list()));
+  // Wine's link object reads every show command back as SW_SHOWNORMAL; Windows keeps it.
+  std::int32_t show = -1;
+  ASSERT_FALSE(ludrimex::failed(link->get_show_cmd(show)));
+  EXPECT_TRUE(show == SW_SHOWMAXIMIZED || show == SW_SHOWNORMAL) << show;
+}
+
+TEST_F(WindowsSystemTest, LongTextIsCutToTheBufferOnACharacterBoundary) {
+  const std::wstring long_folder = L"C:\\" + std::wstring(300, L'a');
+  const std::wstring straddling = L"C:\\" + std::wstring(250, L'b') + L"é";  // é is bytes 254 and 255
+  write_link(scratch / L"lungo.lnk", {.target = L"C:\\x.exe", .working_directory = long_folder});
+  write_link(scratch / L"accento.lnk", {.target = L"C:\\x.exe", .working_directory = straddling});
+
+  auto link = system->create_shell_link();
+  ASSERT_FALSE(ludrimex::failed(link->load(u8(scratch / L"lungo.lnk"), 0)));
+  auto buffer = spaces();
+  ASSERT_FALSE(ludrimex::failed(link->get_working_directory(buffer)));
+  EXPECT_EQ(std::string(buffer.data(), 254), utf8(long_folder).substr(0, 254));
+  EXPECT_EQ(buffer[254], '\0');
+
+  link = system->create_shell_link();
+  ASSERT_FALSE(ludrimex::failed(link->load(u8(scratch / L"accento.lnk"), 0)));
+  buffer = spaces();
+  ASSERT_FALSE(ludrimex::failed(link->get_working_directory(buffer)));
+  EXPECT_EQ(std::string(buffer.data()), "C:\\" + std::string(250, 'b'));  // the é does not fit whole
+  EXPECT_EQ(buffer[253], '\0');
+  EXPECT_EQ(buffer[254], ' ');
+}
+
+TEST_F(WindowsSystemTest, LoadFailsForAMissingFileOrOneThatIsNoShortcut) {
+  std::ofstream(scratch / L"finto.lnk") << "not a shortcut at all, but long enough to look at";
+  auto link = system->create_shell_link();
+  EXPECT_TRUE(ludrimex::failed(link->load(u8(scratch / L"manca.lnk"), 0)));
+  link = system->create_shell_link();
+  EXPECT_TRUE(ludrimex::failed(link->load(u8(scratch / L"finto.lnk"), 0)));
+}
+
+// Copies the probe and the chosen toolkit libraries into a program folder of their own, runs it
+// from `current_directory` and returns its exit status (see library_probe.cpp).
+DWORD probe(const ScratchFolder& program_folder, const std::vector<const char*>& libraries,
+            const fs::path& current_directory, bool unhardened = false) {
+  fs::copy_file(built(LIBRARY_PROBE_EXE), program_folder / L"probe.exe");
+  for (const char* library : libraries) {
+    fs::copy_file(built(library), program_folder.path() / built(library).filename());
+  }
+  return run(program_folder / L"probe.exe", current_directory, unhardened ? L"--unhardened" : L"");
+}
+
+constexpr DWORD kStkit432 = 1, kVb5stkit = 2, kVb6stkit = 4;
+
+TEST_F(WindowsSystemTest, LibrariesAreFoundInTheProgramsOwnFolder) {
+  const ScratchFolder elsewhere(L"cwd");
+  {
+    const ScratchFolder program(L"solo4");
+    EXPECT_EQ(probe(program, {STKIT432_DLL}, elsewhere.path()), kStkit432);
+  }
+  {
+    const ScratchFolder program(L"con5");
+    EXPECT_EQ(probe(program, {STKIT432_DLL, VB5STKIT_DLL}, elsewhere.path()), kStkit432 | kVb5stkit);
+  }
+  {
+    const ScratchFolder program(L"tutte");
+    EXPECT_EQ(probe(program, {STKIT432_DLL, VB5STKIT_DLL, VB6STKIT_DLL}, elsewhere.path()),
+              kStkit432 | kVb5stkit | kVb6stkit);
+  }
+  {
+    const ScratchFolder program(L"nessuna");
+    EXPECT_EQ(probe(program, {}, elsewhere.path()), 0u);
+  }
+}
+
+TEST_F(WindowsSystemTest, ALibraryPlantedInTheCurrentDirectoryIsNeverLoaded) {
+  const ScratchFolder downloads(L"scaricati");
+  fs::copy_file(built(VB6STKIT_DLL), downloads / L"VB6STKIT.DLL");
+  fs::copy_file(built(VB5STKIT_DLL), downloads / L"VB5STKIT.DLL");
+  const ScratchFolder program(L"patch");
+  // Loaded the plain way, before the System exists, the planted libraries are found: the check
+  // below would see them if the search order still held the current directory.
+  const DWORD status = probe(program, {STKIT432_DLL}, downloads.path(), true);
+  EXPECT_EQ(status >> 4, (kVb5stkit | kVb6stkit | kStkit432));
+  EXPECT_EQ(status & 0xF, kStkit432);
+}
+
+TEST_F(WindowsSystemTest, AppPathIsTheProgramsFolderWithTheBackslashOnlyAtADrivesRoot) {
+  const ScratchFolder program(L"programma");
+  ASSERT_EQ(probe(program, {}, scratch.path()), 0u);
+  EXPECT_EQ(read_bytes(scratch / L"app_path.txt"), u8(program.path()));
+
+  const fs::path root_probe = L"C:\\veltrano-probe.exe";
+  fs::copy_file(built(LIBRARY_PROBE_EXE), root_probe, fs::copy_options::overwrite_existing);
+  run(root_probe, scratch.path());
+  fs::remove(root_probe);
+  EXPECT_EQ(read_bytes(scratch / L"app_path.txt"), "C:\\");
+}
+
+TEST_F(WindowsSystemTest, ProcessScanFindsARunningSorvanta) {
+  const fs::path launcher = scratch / L"Sorvanta.exe";
+  fs::copy_file(built(STAND_IN_SORVANTA_EXE), launcher);
+  auto find = [&](DWORD id) {
+    auto snapshot = system->create_process_snapshot(ludrimex::kSnapAll, 0);
+    ludrimex::ProcessEntry entry;
+    entry.size = sizeof entry;
+    for (bool more = snapshot->first(entry); more; more = snapshot->next(entry)) {
+      if (entry.process_id == id) return std::string(entry.exe_file.data());
+    }
+    return std::string("(absent)");
+  };
+  EXPECT_TRUE(find(::GetCurrentProcessId()).ends_with(".exe"));
+  Child child(launcher, scratch.path());
+  EXPECT_EQ(find(child.id()), "Sorvanta.exe");
+  child.kill();
+  EXPECT_EQ(find(child.id()), "(absent)");
+}
+
+TEST_F(WindowsSystemTest, FilesKeepEveryByteAndFailuresNameTheFile) {
+  const std::string log = u8(scratch / L"patch.txt");
+  system->append_file(log, "1         06/12/2026\r\n");
+  system->append_file(log, "2\r\n\x80\xff");
+  EXPECT_EQ(system->read_file(log), "1         06/12/2026\r\n2\r\n\x80\xff");
+  system->write_file(log, "nuovo");
+  EXPECT_EQ(system->read_file(log), "nuovo");
+  system->copy_file(log, u8(scratch / L"copia.txt"));
+  EXPECT_EQ(read_bytes(scratch / L"copia.txt"), "nuovo");
+  system->copy_file(u8(scratch / L"copia.txt"), log);  // over an existing file
+  system->delete_file(log);
+  EXPECT_FALSE(fs::exists(scratch / L"patch.txt"));
+
+  auto failure = [&](const std::function<void()>& action) -> std::pair<int, std::string> {
+    try {
+      action();
+    } catch (const RunError& e) {
+      return {e.number(), e.subject()};
+    }
+    return {0, ""};
+  };
+  const std::string missing = u8(scratch / L"manca.txt");
+  const std::string no_folder = u8(scratch / L"manca" / L"Sorvanta.exe");
+  const std::string copy = u8(scratch / L"copia.txt");
+  EXPECT_EQ(failure([&] { system->read_file(missing); }), std::pair(53, missing));
+  EXPECT_EQ(failure([&] { system->delete_file(missing); }), std::pair(53, missing));
+  EXPECT_EQ(failure([&] { system->copy_file(missing, copy); }), std::pair(53, missing));
+  EXPECT_EQ(failure([&] { system->copy_file(copy, no_folder); }), std::pair(76, no_folder));
+  EXPECT_EQ(failure([&] { system->append_file(no_folder, "x"); }), std::pair(76, no_folder));
+
+  // An installed launcher in use. (A read-only one can't be shown here: the tests run as root, and
+  // Wine keeps the read-only attribute in the Unix permissions, which root ignores.)
+  const std::string installed = u8(scratch / L"Sorvanta.exe");
+  system->write_file(installed, "vecchio");
+  win32::KernelHandle in_use(::CreateFileW((scratch / L"Sorvanta.exe").c_str(), GENERIC_READ, 0, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(in_use);
+  EXPECT_EQ(failure([&] { system->copy_file(copy, installed); }), std::pair(70, installed));
+}
+
+// The user's own short date form, changed through the system's settings for the test's duration.
+class UserShortDateForm {
+ public:
+  explicit UserShortDateForm(const wchar_t* form) {
+    wchar_t old[80] = L"";
+    ::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, old, 80);
+    old_ = old;
+    ::SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, form);
+  }
+  UserShortDateForm(const UserShortDateForm&) = delete;
+  UserShortDateForm& operator=(const UserShortDateForm&) = delete;
+  ~UserShortDateForm() { ::SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, old_.c_str()); }
+
+ private:
+  std::wstring old_;
+};
+
+TEST_F(WindowsSystemTest, ShortDateIsTodayInTheUsersShortForm) {
+  SYSTEMTIME today;
+  ::GetLocalTime(&today);
+  char expected[32];
+  {
+    const UserShortDateForm italian(L"dd/MM/yyyy");
+    std::snprintf(expected, sizeof expected, "%02u/%02u/%04u", today.wDay, today.wMonth, today.wYear);
+    EXPECT_EQ(system->short_date(), expected);
+  }
+  {
+    const UserShortDateForm iso(L"yyyy-MM-dd");
+    std::snprintf(expected, sizeof expected, "%04u-%02u-%02u", today.wYear, today.wMonth, today.wDay);
+    EXPECT_EQ(system->short_date(), expected);
+  }
+}
+
+TEST_F(WindowsSystemTest, DoEventsDispatchesPendingMessagesButLeavesTheQuitMessage) {
+  ASSERT_TRUE(::PostThreadMessageW(::GetCurrentThreadId(), WM_APP, 0, 0));
+  system->do_events();
+  MSG message;
+  EXPECT_FALSE(::PeekMessageW(&message, nullptr, WM_APP, WM_APP, PM_NOREMOVE));
+
+  ::PostQuitMessage(7);
+  system->do_events();
+  ASSERT_TRUE(::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(message.wParam, 7u);
+}
+
+}  // namespace
