@@ -35,3 +35,14 @@ endfunction()
 function(veltrano_windows_name target name)
   set_target_properties(${target} PROPERTIES OUTPUT_NAME ${name} SUFFIX ".exe")
 endfunction()
+
+# A Windows GUI program with its resource script (icon, version, manifest; paths in the script are
+# from the repository root). MSVC is told to start at main() and to leave the manifest to the script.
+function(veltrano_windows_program target rc_file)
+  set_target_properties(${target} PROPERTIES WIN32_EXECUTABLE ON)
+  target_sources(${target} PRIVATE ${rc_file})
+  set_property(SOURCE ${rc_file} APPEND PROPERTY INCLUDE_DIRECTORIES ${PROJECT_SOURCE_DIR})
+  if(MSVC)
+    target_link_options(${target} PRIVATE /ENTRY:mainCRTStartup /MANIFEST:NO)
+  endif()
+endfunction()
