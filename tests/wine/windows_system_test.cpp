@@ -140,10 +140,28 @@ TEST_P(ToolkitShortcutTest, TextOutsideTheAnsiCodePageIsRefusedRatherThanMangled
   EXPECT_FALSE(fs::exists(programs_folder() / L"???????.lnk"));
 }
 
+TEST_P(ToolkitShortcutTest, ATitleThatIsAPathIsRefused) {
+  EXPECT_EQ(create(".", "..\\Fuori", "C:\\Cat\\Sorvanta.exe"), 0);
+  EXPECT_EQ(create(".", "", "C:\\Cat\\Sorvanta.exe"), 0);
+  EXPECT_FALSE(fs::exists(programs_folder().parent_path() / L"Fuori.lnk"));
+}
+
 INSTANTIATE_TEST_SUITE_P(EachLibrary, ToolkitShortcutTest,
                          ::testing::Values(Toolkit{STKIT432_DLL, 4}, Toolkit{VB5STKIT_DLL, 5},
                                            Toolkit{VB6STKIT_DLL, 6}),
                          [](const auto& param_info) { return std::string("form") + std::to_string(param_info.index); });
+
+TEST_F(WindowsSystemTest, TheSixArgumentFormWritesOnlyUnderTheUsersProgramsFolder) {
+  const std::string library = u8(built(VB6STKIT_DLL));
+  const fs::path sub = programs_folder() / L"Sotto";
+  fs::create_directory(sub);
+  EXPECT_NE(system->create_shell_link_6(library, ".", "Voce", "C:\\Cat\\a.exe", "", -1, "$(PROGRAMS)\\Sotto"), 0);
+  EXPECT_TRUE(fs::exists(sub / L"Voce.lnk"));
+  EXPECT_EQ(system->create_shell_link_6(library, ".", "Comune", "C:\\Cat\\a.exe", "", 0, "$(Programs)"), 0);
+  EXPECT_EQ(system->create_shell_link_6(library, ".", "Altrove", "C:\\Cat\\a.exe", "", -1, "C:\\"), 0);
+  EXPECT_FALSE(fs::exists(L"C:\\Altrove.lnk"));
+  fs::remove_all(sub);
+}
 
 TEST_F(WindowsSystemTest, ALibraryOrEntryThatCannotBeBoundIsAnError) {
   EXPECT_EQ(error_number([&] { system->create_shell_link_4("NOSUCHKIT.DLL", ".", "a", "C:\\b", ""); }),

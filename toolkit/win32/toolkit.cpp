@@ -54,20 +54,28 @@ bool save_link(const std::wstring& link_file, const std::wstring& target, const 
          SUCCEEDED(link->SetShowCmd(SW_SHOWNORMAL)) && SUCCEEDED(file->Save(link_file.c_str(), TRUE));
 }
 
-// Makes <Programs>\<parent>\<group>\<title>.lnk; 1 on success, 0 on any failure (the folder must
-// exist already).
+bool starts_with_programs_macro(const std::wstring& parent) {
+  return parent.size() >= kProgramsMacro.size() &&
+         ::CompareStringOrdinal(parent.c_str(), static_cast<int>(kProgramsMacro.size()), kProgramsMacro.data(),
+                                static_cast<int>(kProgramsMacro.size()), TRUE) == CSTR_EQUAL;
+}
+
+// Makes <Programs><rest of parent>\<group>\<title>.lnk for the current user; 1 on success, 0 on any
+// failure (the folder must exist already). The all-users menu is not ours to write.
 std::int32_t create_shell_link(const char* group, const char* title, const char* target,
-                               const char* arguments, bool for_user_only, const char* parent) {
-  if (!group || !title || !target || !arguments || !parent || *title == '\0' || *target == '\0') return 0;
+                               const char* arguments, bool for_user_only, const char* parent) noexcept {
+  if (!group || !title || !target || !arguments || !parent || !for_user_only) return 0;
   try {
+    const std::wstring name = win32::wide_from_ansi(title);
+    if (name.empty() || name.find_first_of(L"\\/") != std::wstring::npos) return 0;
     const std::wstring parent_folder = win32::wide_from_ansi(parent);
-    if (parent_folder.compare(0, kProgramsMacro.size(), kProgramsMacro) != 0) return 0;
-    const auto programs = known_folder(for_user_only ? FOLDERID_Programs : FOLDERID_CommonPrograms);
+    if (!starts_with_programs_macro(parent_folder)) return 0;
+    const auto programs = known_folder(FOLDERID_Programs);
     if (!programs) return 0;
     std::wstring rest = parent_folder.substr(kProgramsMacro.size());
     if (!rest.empty() && rest.front() == L'\\') rest.erase(0, 1);
     const std::wstring folder = join(join(*programs, rest), win32::wide_from_ansi(group));
-    const std::wstring link_file = folder + L"\\" + win32::wide_from_ansi(title) + L".lnk";
+    const std::wstring link_file = folder + L"\\" + name + L".lnk";
     return save_link(link_file, win32::wide_from_ansi(target), win32::wide_from_ansi(arguments)) ? 1 : 0;
   } catch (...) {
     return 0;  // nothing may cross the library's C boundary
