@@ -1,11 +1,14 @@
 // toolkit-shortcut LIBRARY GROUP TITLE TARGET [ARGUMENTS]: has a toolkit library (a path to one of
 // our .so files) create a shortcut, as the catalogue's own installer does. Exit 0 when it says it did.
+// toolkit-shortcut --programs-folder: prints the folder the libraries put shortcuts in.
 #include <dlfcn.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
+
+#include "patch/posix/posix_paths.h"
 
 namespace {
 
@@ -19,8 +22,13 @@ using Create6 = std::int32_t (*)(const char*, const char*, const char*, const ch
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--programs-folder") {
+    std::printf("%s\n", ludrimex::posix::programs_folder().c_str());
+    return 0;
+  }
   if (argc < 5 || argc > 6) {
-    std::fprintf(stderr, "usage: %s LIBRARY GROUP TITLE TARGET [ARGUMENTS]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s LIBRARY GROUP TITLE TARGET [ARGUMENTS]\n       %s --programs-folder\n", argv[0],
+                 argv[0]);
     return 2;
   }
   const std::string library = argv[1];

@@ -123,11 +123,11 @@ TEST_F(Files, CopyRefusalsLeaveTheDestinationAsItWas) {
   EXPECT_EQ(read_file(posix("readonly.exe")), "old");
 
   {  // a launcher that is running is in use
-    test_support::RunningProcess running(posix("Sorvanta.exe"));
-    EXPECT_EQ(error_of([&] { system.copy_file(windows("new.exe"), windows("Sorvanta.exe")); }),
-              std::make_pair(static_cast<int>(ludrimex::kPermissionDenied), posix("Sorvanta.exe")));
+    test_support::RunningProcess running(posix("Lanciatore.exe"));
+    EXPECT_EQ(error_of([&] { system.copy_file(windows("new.exe"), windows("Lanciatore.exe")); }),
+              std::make_pair(static_cast<int>(ludrimex::kPermissionDenied), posix("Lanciatore.exe")));
   }
-  EXPECT_EQ(read_file(posix("Sorvanta.exe")), read_file("/bin/sleep"));
+  EXPECT_EQ(read_file(posix("Lanciatore.exe")), read_file("/bin/sleep"));
   std::size_t files = 0;
   for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path())) ++files;
   EXPECT_EQ(files, 4u);  // no partial copy left behind

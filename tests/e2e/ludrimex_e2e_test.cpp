@@ -1,0 +1,219 @@
+// Ludrimex.exe run as a user runs it: from a delivery folder holding it, STKIT432.so and the new
+// Sorvanta.exe, against a catalogue installed in a throw-away HOME, with no display (so every message
+// box is one line on standard error).
+#include <strings.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "patch/posix/proc_snapshot.h"
+#include "shell_link/link.h"
+#include "tests/support/child_process.h"
+#include "tests/support/scratch_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::Outcome;
+using test_support::read_file;
+using test_support::ScratchDir;
+using test_support::write_file;
+
+const std::string kNewLauncher = "nuovo Sorvanta.exe, versione 1.01";
+const std::string kOldLauncher = "vecchio Sorvanta.exe, versione 1.00";
+const char* const kSuccess = "Dastrel: Patch installata con successo!\n";
+
+struct Row {
+  const char* title;
+  const char* target;
+};
+const Row kShortcuts[] = {
+    {"Veltrano Catalogo", "Sorvanta.exe"},
+    {"Veltrano Aggiornamento", "VeltranoCatalogoUpdate.exe"},
+    {"Veltrano Disinstallazione", "VeltranoCatalogoUnistall.exe"},
+};
+
+std::string today() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  char text[16];
+  std::strftime(text, sizeof text, "%d/%m/%Y", &local);
+  return text;
+}
+
+// Every file under `folder` with its bytes: what "nothing changed" compares.
+std::map<std::string, std::string> contents(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    if (entry.is_regular_file()) files[fs::relative(entry.path(), folder).string()] = read_file(entry.path());
+  }
+  return files;
+}
+
+// A launcher started by someone else on this machine would make the installer refuse: wait it out.
+void wait_for_foreign_launchers() {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  while (std::chrono::steady_clock::now() < deadline) {
+    bool running = false;
+    for (const auto& process : ludrimex::posix::read_process_list())
+      running = running || ::strcasecmp(process.exe_name.c_str(), "sorvanta.exe") == 0;
+    if (!running) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  FAIL() << "a process named Sorvanta.exe kept running on this machine";
+}
+
+class Ludrimex : public ::testing::Test {
+ protected:
+  ScratchDir root;
+  fs::path home = root.path() / "home";
+  fs::path programs = home / ".local/share/applications";
+  fs::path group = programs / "Veltrano Catalogo";
+  fs::path html = home / "VeltranoCatalogo/progetto_html";
+  fs::path delivery = root.path() / "patch";
+
+  void SetUp() override {
+    fs::create_directories(delivery);
+    fs::copy_file(LUDRIMEX_EXE, delivery / "Ludrimex.exe");
+    fs::copy_file(STKIT432_FILE, delivery / "STKIT432.so");
+    write_file(delivery / "Sorvanta.exe", kNewLauncher);
+    fs::permissions(delivery / "Sorvanta.exe", fs::perms::owner_all);
+  }
+
+  // The catalogue as its installer leaves it; the shortcuts' working directory may be given.
+  void install(const std::string& working_directory) {
+    fs::create_directories(html);
+    fs::create_directories(group);
+    write_file(html / "index.html", "<title>Catalogo</title>");
+    write_file(html / "Sorvanta.exe", kOldLauncher);
+    for (const Row& row : kShortcuts) {
+      shell_link::save((group / (std::string(row.title) + ".lnk")).string(),
+                       {(html / row.target).string(), working_directory, "", "", 0});
+    }
+  }
+  void install() { install(html.string()); }
+
+  Outcome run() {
+    wait_for_foreign_launchers();
+    return run_now();
+  }
+  Outcome run_now() {
+    return test_support::run_program((delivery / "Ludrimex.exe").string(), root.path().string(),
+                                     {{"HOME", home.string()},
+                                      {"XDG_DATA_HOME", std::nullopt},
+                                      {"DISPLAY", std::nullopt},
+                                      {"WAYLAND_DISPLAY", std::nullopt},
+                                      {"LC_ALL", "C"}});
+  }
+
+  void expect_installed(const Outcome& outcome, const std::string& date_before) {
+    EXPECT_EQ(outcome.exit_status, 0);
+    EXPECT_EQ(outcome.standard_error, kSuccess);
+    // Patch 1, nine spaces, the date, CR LF: 22 bytes.
+    const std::string log = read_file(html / "patch.txt");
+    EXPECT_TRUE(log == "1         " + date_before + "\r\n" || log == "1         " + today() + "\r\n") << log;
+    EXPECT_EQ(log.size(), 22u);
+    EXPECT_EQ(read_file(html / "Sorvanta.exe"), kNewLauncher);
+    EXPECT_TRUE((fs::status(html / "Sorvanta.exe").permissions() & fs::perms::owner_exec) != fs::perms::none);
+    for (const Row& row : kShortcuts) {
+      SCOPED_TRACE(row.title);
+      const fs::path file = group / (std::string(row.title) + ".lnk");
+      ASSERT_TRUE(fs::exists(file));
+      const shell_link::Link link = shell_link::load(file.string());
+      EXPECT_EQ(link.info.path(), (html / row.target).string());
+      EXPECT_EQ(link.working_directory, html.string());
+      EXPECT_FALSE(fs::exists(programs / (std::string(row.title) + ".lnk")));
+    }
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(programs)) ++files;
+    EXPECT_EQ(files, 1u);  // only the group is left in the Programs folder
+  }
+};
+
+TEST_F(Ludrimex, CleanInstallThenTheSamePatchRefused) {
+  install();
+  const std::string date = today();
+  expect_installed(run(), date);
+
+  const auto before = contents(root.path());
+  const Outcome again = run();
+  EXPECT_EQ(again.exit_status, 1);
+  EXPECT_EQ(again.standard_error,
+            "Dastrel: Hai già installato questa patch in data " + read_file(html / "patch.txt").substr(10, 10) + "\n");
+  EXPECT_EQ(contents(root.path()), before);
+}
+
+TEST_F(Ludrimex, CatalogueNotInstalled) {
+  fs::create_directories(programs);
+  const auto before = contents(root.path());
+  const Outcome outcome = run();
+  EXPECT_EQ(outcome.exit_status, 1);
+  EXPECT_EQ(outcome.standard_error, "Dastrel: Non hai installato il catalogo. La patch non può essere creata\n");
+  EXPECT_EQ(contents(root.path()), before);
+}
+
+TEST_F(Ludrimex, RefusedWhileTheLauncherRunsThenAccepted) {
+  install();
+  fs::create_directories(root.path() / "running");
+  test_support::RunningProcess launcher(root.path() / "running/Sorvanta.exe");
+  const auto before = contents(root.path());
+  const Outcome refused = run_now();
+  EXPECT_EQ(refused.exit_status, 1);
+  EXPECT_EQ(refused.standard_error,
+            "Dastrel: Chiudere il catalogo prima dell'aggiornamento! Rieseguire la patch!\n");
+  EXPECT_EQ(contents(root.path()), before);
+
+  launcher.stop();
+  const std::string date = today();
+  expect_installed(run(), date);
+}
+
+TEST_F(Ludrimex, WorkingDirectoryMissingItsSeparatorIsRepaired) {
+  // The installer of old wrote ".../VeltranoCatalogoprogetto_html" for ".../VeltranoCatalogo/progetto_html".
+  install((home / "VeltranoCatalogoprogetto_html").string());
+  const std::string date = today();
+  expect_installed(run(), date);
+  EXPECT_FALSE(fs::exists(home / "VeltranoCatalogoprogetto_html"));
+}
+
+TEST_F(Ludrimex, MissingLauncherBesideTheInstallerIsAnErrorUntilItIsBack) {
+  install();
+  write_file(html / "patch.txt", "0         01/01/2026\r\n");
+  fs::remove(delivery / "Sorvanta.exe");
+  const auto before = contents(root.path());
+  const Outcome failed = run();
+  EXPECT_EQ(failed.exit_status, 2);
+  EXPECT_EQ(failed.standard_error,
+            "Ludrimex: Errore 53: Impossibile trovare il file\n" + (delivery / "Sorvanta.exe").string() + "\n");
+  EXPECT_EQ(contents(root.path()), before);  // the log as it was, the launcher and shortcuts untouched
+
+  write_file(delivery / "Sorvanta.exe", kNewLauncher);
+  const std::string date = today();
+  const Outcome outcome = run();
+  EXPECT_EQ(outcome.exit_status, 0);
+  EXPECT_EQ(outcome.standard_error, kSuccess);
+  const std::string log = read_file(html / "patch.txt");
+  EXPECT_TRUE(log.starts_with("0         01/01/2026\r\n1         ")) << log;
+  EXPECT_EQ(read_file(html / "Sorvanta.exe"), kNewLauncher);
+}
+
+// The README's walk-through: the sample catalogue installed by its script, then the patch twice.
+TEST_F(Ludrimex, AgainstTheSampleCatalogueScript) {
+  const Outcome installed = test_support::run_program(
+      INSTALL_SCRIPT, root.path().string(),
+      {{"HOME", home.string()}, {"XDG_DATA_HOME", std::nullopt}, {"VELTRANO_BIN", BUILD_BIN_DIR}});
+  ASSERT_EQ(installed.exit_status, 0) << installed.standard_error;
+  ASSERT_TRUE(fs::exists(group / "Veltrano Catalogo.lnk"));
+  const std::string date = today();
+  expect_installed(run(), date);
+  const Outcome again = run();
+  EXPECT_EQ(again.exit_status, 1);
+  EXPECT_TRUE(again.standard_error.starts_with("Dastrel: Hai già installato questa patch in data "));
+}
+
+}  // namespace
