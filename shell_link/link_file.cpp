@@ -34,7 +34,9 @@ class Fd {
   int fd_;
 };
 
-[[noreturn]] void throw_errno(const std::string& what) { throw std::system_error(errno, std::generic_category(), what); }
+[[noreturn]] void throw_errno(const std::string& what) {
+  throw std::system_error(errno, std::generic_category(), what);
+}
 
 void write_all(int fd, const std::vector<std::uint8_t>& bytes, const std::string& path) {
   std::size_t done = 0;

@@ -15,14 +15,15 @@ using Bytes = std::span<const std::uint8_t>;
 
 constexpr std::uint32_t kHeaderSize = 0x4C;
 constexpr std::array<std::uint8_t, 16> kShellLinkClsid = {0x01, 0x14, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                                           0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+                                                          0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
 constexpr std::uint32_t kVolumeIdAndLocalBasePath = 0x1;
 constexpr std::uint32_t kCommonNetworkRelativeLinkAndPathSuffix = 0x2;
 constexpr std::uint32_t kValidDevice = 0x1;
 
 // The part of `bytes` that a structure declares as its own, from `offset` for `size` bytes.
 Bytes sub_range(Bytes bytes, std::size_t offset, std::size_t size, const char* what) {
-  if (offset > bytes.size() || size > bytes.size() - offset) throw FormatError(std::string(what) + " lies outside its parent");
+  if (offset > bytes.size() || size > bytes.size() - offset)
+    throw FormatError(std::string(what) + " lies outside its parent");
   return bytes.subspan(offset, size);
 }
 
@@ -46,9 +47,11 @@ std::string unicode_string_at(Bytes bytes, std::size_t offset, const char* what)
 }
 
 void read_header(ByteReader& in, Link& link) {
-  if (in.remaining() < kHeaderSize || in.u32() != kHeaderSize) throw FormatError("not a shell link: bad header size");
+  if (in.remaining() < kHeaderSize || in.u32() != kHeaderSize)
+    throw FormatError("not a shell link: bad header size");
   const auto clsid = in.take(kShellLinkClsid.size());
-  if (!std::equal(clsid.begin(), clsid.end(), kShellLinkClsid.begin())) throw FormatError("not a shell link: bad class");
+  if (!std::equal(clsid.begin(), clsid.end(), kShellLinkClsid.begin()))
+    throw FormatError("not a shell link: bad class");
   link.link_flags = in.u32();
   link.file_attributes = in.u32();
   link.creation_time = in.u64();
@@ -107,7 +110,8 @@ void read_network_link(Bytes info, std::size_t offset, LinkInfo& link) {
     const std::uint32_t net_name_offset_unicode = in.u32();
     const std::uint32_t device_name_offset_unicode = in.u32();
     link.net_name = unicode_string_at(network, net_name_offset_unicode, "net name");
-    if (flags & kValidDevice) link.device_name = unicode_string_at(network, device_name_offset_unicode, "device name");
+    if (flags & kValidDevice)
+      link.device_name = unicode_string_at(network, device_name_offset_unicode, "device name");
   } else {
     link.net_name = ansi_string_at(network, net_name_offset, "net name");
     if (flags & kValidDevice) link.device_name = ansi_string_at(network, device_name_offset, "device name");

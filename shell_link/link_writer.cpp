@@ -13,7 +13,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::array<std::uint8_t, 16> kShellLinkClsid = {0x01, 0x14, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                                           0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+                                                          0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
 constexpr std::uint32_t kDriveFixed = 3;
 constexpr std::uint32_t kVolumeIdSize = 0x11;  // the fixed fields and an empty label
 
@@ -25,7 +25,9 @@ void put32(Bytes& out, std::uint32_t value) {
   put16(out, value & 0xFFFF);
   put16(out, value >> 16);
 }
-void put_bytes(Bytes& out, const Bytes& bytes) { out.insert(out.end(), bytes.begin(), bytes.end()); }
+void put_bytes(Bytes& out, const Bytes& bytes) {
+  out.insert(out.end(), bytes.begin(), bytes.end());
+}
 
 std::uint32_t string_flags(const NewLink& link) {
   std::uint32_t flags = kIsUnicode;
@@ -40,13 +42,13 @@ void put_header(Bytes& out, const NewLink& link, std::uint32_t flags) {
   put32(out, 0x4C);
   out.insert(out.end(), kShellLinkClsid.begin(), kShellLinkClsid.end());
   put32(out, flags);
-  put32(out, 0);                                     // file attributes
-  for (int k = 0; k < 6; ++k) put32(out, 0);         // creation, access and write times
-  put32(out, 0);                                     // file size
+  put32(out, 0);                              // file attributes
+  for (int k = 0; k < 6; ++k) put32(out, 0);  // creation, access and write times
+  put32(out, 0);                              // file size
   put32(out, link.icon_location.empty() ? 0 : static_cast<std::uint32_t>(link.icon_index));
   put32(out, kShowNormal);
-  put16(out, 0);                                     // hot key
-  put16(out, 0);                                     // reserved
+  put16(out, 0);  // hot key
+  put16(out, 0);  // reserved
   put32(out, 0);
   put32(out, 0);
 }
@@ -54,7 +56,8 @@ void put_header(Bytes& out, const NewLink& link, std::uint32_t flags) {
 // LinkInfo with a VolumeID and the local base path. The Unicode copy of the path (and the longer
 // header that points at it) is written only when the code-page copy loses characters, as Windows does.
 void put_link_info(Bytes& out, const std::string& target) {
-  if (target.find('\0') != std::string::npos) throw std::invalid_argument("a shortcut target can't hold a NUL");
+  if (target.find('\0') != std::string::npos)
+    throw std::invalid_argument("a shortcut target can't hold a NUL");
   bool lossless = true;
   Bytes ansi = cp1252_from_utf8(target, &lossless);
   ansi.push_back(0);

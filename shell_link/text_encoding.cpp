@@ -32,7 +32,9 @@ void append_utf8(std::string& out, char32_t c) {
   }
 }
 
-bool is_continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+bool is_continuation(unsigned char byte) {
+  return (byte & 0xC0) == 0x80;
+}
 
 // Decodes the code point starting at `text[i]` and advances `i` past it.
 char32_t next_code_point(std::string_view text, std::size_t& i) {

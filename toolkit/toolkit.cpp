@@ -35,8 +35,8 @@ std::string group_folder(const std::string& parent, const std::string& group) {
   return mapped.empty() || mapped == "." ? parent : parent + "/" + mapped;
 }
 
-std::int32_t create_shell_link(const char* gruppo, const char* titolo, const char* percorso, const char* argomenti,
-                               const std::string& parent) noexcept {
+std::int32_t create_shell_link(const char* gruppo, const char* titolo, const char* percorso,
+                               const char* argomenti, const std::string& parent) noexcept {
   try {
     if (!gruppo || !titolo || !percorso || !argomenti) return 0;
     const std::string title = titolo;
@@ -59,21 +59,25 @@ extern "C" {
 // fPrivate true and sParent "$(Programs)" (optionally followed by sub-folders) name the current user's
 // Programs folder; the all-users menu is not ours to write, so fPrivate false fails.
 __attribute__((visibility("default"))) std::int32_t fCreateShellLink(const char* gruppo, const char* titolo,
-                                                                      const char* percorso, const char* argomenti,
-                                                                      std::int32_t fPrivate, const char* sParent) {
+                                                                     const char* percorso,
+                                                                     const char* argomenti,
+                                                                     std::int32_t fPrivate,
+                                                                     const char* sParent) {
   if (fPrivate == 0 || !sParent) return 0;
   const std::string parent = sParent;
   const std::size_t macro = sizeof kProgramsMacro - 1;
   if (parent.size() < macro || ::strncasecmp(parent.c_str(), kProgramsMacro, macro) != 0) return 0;
   try {
-    return create_shell_link(gruppo, titolo, percorso, argomenti, programs_folder() + to_posix_path(parent.substr(macro)));
+    return create_shell_link(gruppo, titolo, percorso, argomenti,
+                             programs_folder() + to_posix_path(parent.substr(macro)));
   } catch (...) {
     return 0;
   }
 }
 #else
 __attribute__((visibility("default"))) std::int32_t fCreateShellLink(const char* gruppo, const char* titolo,
-                                                                      const char* percorso, const char* argomenti) {
+                                                                     const char* percorso,
+                                                                     const char* argomenti) {
   try {
     return create_shell_link(gruppo, titolo, percorso, argomenti, programs_folder());
   } catch (...) {

@@ -17,7 +17,8 @@ struct Closer {
 };
 
 using Create4 = std::int32_t (*)(const char*, const char*, const char*, const char*);
-using Create6 = std::int32_t (*)(const char*, const char*, const char*, const char*, std::int32_t, const char*);
+using Create6 = std::int32_t (*)(const char*, const char*, const char*, const char*, std::int32_t,
+                                 const char*);
 
 }  // namespace
 
@@ -27,8 +28,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc < 5 || argc > 6) {
-    std::fprintf(stderr, "usage: %s LIBRARY GROUP TITLE TARGET [ARGUMENTS]\n       %s --programs-folder\n", argv[0],
-                 argv[0]);
+    std::fprintf(stderr, "usage: %s LIBRARY GROUP TITLE TARGET [ARGUMENTS]\n       %s --programs-folder\n",
+                 argv[0], argv[0]);
     return 2;
   }
   const std::string library = argv[1];
@@ -45,8 +46,9 @@ int main(int argc, char** argv) {
   }
   // VB6STKIT takes two more arguments: the current user's own Programs folder.
   const bool six = library.find("VB6STKIT") != std::string::npos;
-  const std::int32_t made = six ? reinterpret_cast<Create6>(entry)(argv[2], argv[3], argv[4], arguments, -1, "$(Programs)")
-                                : reinterpret_cast<Create4>(entry)(argv[2], argv[3], argv[4], arguments);
+  const std::int32_t made =
+      six ? reinterpret_cast<Create6>(entry)(argv[2], argv[3], argv[4], arguments, -1, "$(Programs)")
+          : reinterpret_cast<Create4>(entry)(argv[2], argv[3], argv[4], arguments);
   if (made == 0) {
     std::fprintf(stderr, "%s could not create the shortcut %s\n", library.c_str(), argv[3]);
     return 1;

@@ -22,36 +22,51 @@ using DialogHandle = std::unique_ptr<GtkWidget, WidgetDestroyer>;
 
 GtkMessageType message_type(int style) {
   switch (style & kIconMask) {
-    case kIconError: return GTK_MESSAGE_ERROR;
-    case kIconQuestion: return GTK_MESSAGE_QUESTION;
-    case kIconWarning: return GTK_MESSAGE_WARNING;
-    case kIconInformation: return GTK_MESSAGE_INFO;
-    default: return GTK_MESSAGE_OTHER;
+    case kIconError:
+      return GTK_MESSAGE_ERROR;
+    case kIconQuestion:
+      return GTK_MESSAGE_QUESTION;
+    case kIconWarning:
+      return GTK_MESSAGE_WARNING;
+    case kIconInformation:
+      return GTK_MESSAGE_INFO;
+    default:
+      return GTK_MESSAGE_OTHER;
   }
 }
 
 GtkButtonsType buttons(int style) {
   switch (style & kButtonsMask) {
-    case kOkCancel: return GTK_BUTTONS_OK_CANCEL;
-    case kYesNo: return GTK_BUTTONS_YES_NO;
-    default: return GTK_BUTTONS_OK;
+    case kOkCancel:
+      return GTK_BUTTONS_OK_CANCEL;
+    case kYesNo:
+      return GTK_BUTTONS_YES_NO;
+    default:
+      return GTK_BUTTONS_OK;
   }
 }
 
 // A closed window answers as its box's cancelling button would; an OK-only box has just OK.
 int result(gint response, int style) {
   switch (response) {
-    case GTK_RESPONSE_OK: return kIdOk;
-    case GTK_RESPONSE_YES: return kIdYes;
-    case GTK_RESPONSE_NO: return kIdNo;
-    case GTK_RESPONSE_CANCEL: return kIdCancel;
-    default: return (style & kButtonsMask) == kOkCancel ? kIdCancel : (style & kButtonsMask) == kYesNo ? kIdNo : kIdOk;
+    case GTK_RESPONSE_OK:
+      return kIdOk;
+    case GTK_RESPONSE_YES:
+      return kIdYes;
+    case GTK_RESPONSE_NO:
+      return kIdNo;
+    case GTK_RESPONSE_CANCEL:
+      return kIdCancel;
+    default:
+      return (style & kButtonsMask) == kOkCancel ? kIdCancel
+             : (style & kButtonsMask) == kYesNo  ? kIdNo
+                                                 : kIdOk;
   }
 }
 
 int show_dialog(const std::string& text, const std::string& title, int style) {
-  const DialogHandle dialog(gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, message_type(style), buttons(style),
-                                                   "%s", text.c_str()));
+  const DialogHandle dialog(gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, message_type(style),
+                                                   buttons(style), "%s", text.c_str()));
   gtk_window_set_title(GTK_WINDOW(dialog.get()), title.c_str());
   gtk_window_set_position(GTK_WINDOW(dialog.get()), GTK_WIN_POS_CENTER);
   gtk_window_set_keep_above(GTK_WINDOW(dialog.get()), TRUE);

@@ -20,21 +20,28 @@ using Fd = UniqueFd;
 // The runtime's error for a failed system call on `path`.
 RunError error_for(int error, const std::string& path) {
   switch (error) {
-    case ENOENT: return RunError(kFileNotFound, path);
-    case ENOTDIR: return RunError(kPathNotFound, path);
+    case ENOENT:
+      return RunError(kFileNotFound, path);
+    case ENOTDIR:
+      return RunError(kPathNotFound, path);
     case EACCES:
     case EPERM:
     case EROFS:
     case ETXTBSY:  // an executable that is running: "in use" on Windows
-    case EBUSY: return RunError(kPermissionDenied, path);
+    case EBUSY:
+      return RunError(kPermissionDenied, path);
     case ENAMETOOLONG:
     case EILSEQ:
     case EINVAL:
-    case ELOOP: return RunError(kBadFileName, path);
+    case ELOOP:
+      return RunError(kBadFileName, path);
     case ENOSPC:
-    case EDQUOT: return RunError(kDiskFull, path);
-    case EIO: return RunError(kDeviceIoError, path);
-    default: return RunError(kPathFileAccessError, path);
+    case EDQUOT:
+      return RunError(kDiskFull, path);
+    case EIO:
+      return RunError(kDeviceIoError, path);
+    default:
+      return RunError(kPathFileAccessError, path);
   }
 }
 
@@ -149,9 +156,13 @@ std::string read_file(const std::string& windows_path) {
   return read_all(open_for_reading(path), path);
 }
 
-void append_file(const std::string& path, const std::string& bytes) { write_with_flags(path, bytes, O_APPEND); }
+void append_file(const std::string& path, const std::string& bytes) {
+  write_with_flags(path, bytes, O_APPEND);
+}
 
-void write_file(const std::string& path, const std::string& bytes) { write_with_flags(path, bytes, O_TRUNC); }
+void write_file(const std::string& path, const std::string& bytes) {
+  write_with_flags(path, bytes, O_TRUNC);
+}
 
 void delete_file(const std::string& windows_path) {
   const std::string path = to_posix_path(windows_path);

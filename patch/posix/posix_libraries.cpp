@@ -14,7 +14,10 @@ namespace {
 bool ends_with_ignoring_case(const std::string& text, const std::string& suffix) {
   return text.size() >= suffix.size() &&
          std::equal(suffix.begin(), suffix.end(), text.end() - static_cast<std::ptrdiff_t>(suffix.size()),
-                    [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b)); });
+                    [](char a, char b) {
+                      return std::tolower(static_cast<unsigned char>(a)) ==
+                             std::tolower(static_cast<unsigned char>(b));
+                    });
 }
 
 }  // namespace
@@ -32,7 +35,8 @@ std::uintptr_t LibraryLoader::load(const std::string& name) const {
   if (name.empty()) return 0;
   const std::string file = shared_object_name(name);
   void* handle = nullptr;
-  if (file.find('/') == std::string::npos) handle = ::dlopen((program_folder_ + "/" + file).c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (file.find('/') == std::string::npos)
+    handle = ::dlopen((program_folder_ + "/" + file).c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle) handle = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
   return reinterpret_cast<std::uintptr_t>(handle);
 }
@@ -41,7 +45,9 @@ void LibraryLoader::free(std::uintptr_t handle) const {
   if (handle != 0) ::dlclose(reinterpret_cast<void*>(handle));
 }
 
-void LibraryLoader::Closer::operator()(void* handle) const { ::dlclose(handle); }
+void LibraryLoader::Closer::operator()(void* handle) const {
+  ::dlclose(handle);
+}
 
 void* LibraryLoader::bind(const std::string& library, const char* entry) {
   auto found = bound_.find(library);

@@ -43,7 +43,9 @@ std::string to_posix_path(std::string path) {
   return path;
 }
 
-std::string programs_folder() { return data_home() + "/applications"; }
+std::string programs_folder() {
+  return data_home() + "/applications";
+}
 
 std::string executable_folder() {
   std::string buffer(256, '\0');

@@ -18,15 +18,21 @@ constexpr std::uint32_t kUncPriority = 0x2;                           // SLGP_UN
 
 Status status_of(const std::system_error& error) {
   switch (error.code().value()) {
-    case ENOENT: return kFileNotFound;
-    case ENOTDIR: return kPathNotFound;
+    case ENOENT:
+      return kFileNotFound;
+    case ENOTDIR:
+      return kPathNotFound;
     case EACCES:
-    case EPERM: return kAccessDenied;
-    default: return kFail;
+    case EPERM:
+      return kAccessDenied;
+    default:
+      return kFail;
   }
 }
 
-bool is_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool is_continuation(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
 }  // namespace
 
@@ -64,9 +70,13 @@ Status PosixShellLink::get_working_directory(std::span<char> buffer) {
   return copy_to_buffer(link_.working_directory, buffer);
 }
 
-Status PosixShellLink::get_arguments(std::span<char> buffer) { return copy_to_buffer(link_.arguments, buffer); }
+Status PosixShellLink::get_arguments(std::span<char> buffer) {
+  return copy_to_buffer(link_.arguments, buffer);
+}
 
-Status PosixShellLink::get_description(std::span<char> buffer) { return copy_to_buffer(link_.name, buffer); }
+Status PosixShellLink::get_description(std::span<char> buffer) {
+  return copy_to_buffer(link_.name, buffer);
+}
 
 Status PosixShellLink::get_hotkey(std::uint16_t& hotkey) {
   hotkey = link_.hot_key;
@@ -79,7 +89,9 @@ Status PosixShellLink::get_icon_location(std::span<char> buffer, std::int32_t& i
   return status;
 }
 
-Status PosixShellLink::get_id_list() { return kOk; }
+Status PosixShellLink::get_id_list() {
+  return kOk;
+}
 
 Status PosixShellLink::get_show_cmd(std::int32_t& show_cmd) {
   show_cmd = static_cast<std::int32_t>(link_.show_command);

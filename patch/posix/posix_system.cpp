@@ -38,14 +38,19 @@ std::string PosixSystem::special_folder(const std::string& name) {
   return ::strcasecmp(name.c_str(), "Programs") == 0 ? programs_folder() : std::string();
 }
 
-std::string PosixSystem::dir(const std::string& path, int attributes) { return posix::dir(path, attributes); }
-
-std::unique_ptr<ProcessSnapshot> PosixSystem::create_process_snapshot(std::uint32_t flags,
-                                                                       std::uint32_t /*process_id*/) {
-  return std::make_unique<ProcSnapshot>((flags & kSnapProcess) ? read_process_list() : std::vector<ProcessInfo>{});
+std::string PosixSystem::dir(const std::string& path, int attributes) {
+  return posix::dir(path, attributes);
 }
 
-std::unique_ptr<ShellLink> PosixSystem::create_shell_link() { return std::make_unique<PosixShellLink>(); }
+std::unique_ptr<ProcessSnapshot> PosixSystem::create_process_snapshot(std::uint32_t flags,
+                                                                      std::uint32_t /*process_id*/) {
+  return std::make_unique<ProcSnapshot>((flags & kSnapProcess) ? read_process_list()
+                                                               : std::vector<ProcessInfo>{});
+}
+
+std::unique_ptr<ShellLink> PosixSystem::create_shell_link() {
+  return std::make_unique<PosixShellLink>();
+}
 
 std::int32_t PosixSystem::create_shell_link_4(const std::string& library, const std::string& gruppo,
                                               const std::string& titolo, const std::string& percorso,
@@ -59,31 +64,54 @@ std::int32_t PosixSystem::create_shell_link_6(const std::string& library, const 
                                               const std::string& argomenti, std::int32_t privato,
                                               const std::string& genitore) {
   const auto entry = reinterpret_cast<CreateShellLink6>(libraries_.bind(library, "fCreateShellLink"));
-  return entry(gruppo.c_str(), titolo.c_str(), percorso.c_str(), argomenti.c_str(), privato, genitore.c_str());
+  return entry(gruppo.c_str(), titolo.c_str(), percorso.c_str(), argomenti.c_str(), privato,
+               genitore.c_str());
 }
 
-std::string PosixSystem::read_file(const std::string& path) { return posix::read_file(path); }
-void PosixSystem::append_file(const std::string& path, const std::string& bytes) { posix::append_file(path, bytes); }
-void PosixSystem::write_file(const std::string& path, const std::string& bytes) { posix::write_file(path, bytes); }
-void PosixSystem::delete_file(const std::string& path) { posix::delete_file(path); }
-void PosixSystem::copy_file(const std::string& from, const std::string& to) { posix::copy_file(from, to); }
+std::string PosixSystem::read_file(const std::string& path) {
+  return posix::read_file(path);
+}
+void PosixSystem::append_file(const std::string& path, const std::string& bytes) {
+  posix::append_file(path, bytes);
+}
+void PosixSystem::write_file(const std::string& path, const std::string& bytes) {
+  posix::write_file(path, bytes);
+}
+void PosixSystem::delete_file(const std::string& path) {
+  posix::delete_file(path);
+}
+void PosixSystem::copy_file(const std::string& from, const std::string& to) {
+  posix::copy_file(from, to);
+}
 
-std::string PosixSystem::short_date() { return posix::short_date(); }
+std::string PosixSystem::short_date() {
+  return posix::short_date();
+}
 
-std::string PosixSystem::app_path() { return app_path_; }
+std::string PosixSystem::app_path() {
+  return app_path_;
+}
 
 int PosixSystem::message_box(const std::string& text, const std::string& title, int style) {
   return message_box_.show(text, title, style);
 }
 
-void PosixSystem::do_events() { process_pending_events(); }
+void PosixSystem::do_events() {
+  process_pending_events();
+}
 
-std::uintptr_t PosixSystem::do_load_library(const std::string& name) { return libraries_.load(name); }
+std::uintptr_t PosixSystem::do_load_library(const std::string& name) {
+  return libraries_.load(name);
+}
 
-void PosixSystem::do_free_library(std::uintptr_t handle) { libraries_.free(handle); }
+void PosixSystem::do_free_library(std::uintptr_t handle) {
+  libraries_.free(handle);
+}
 
 }  // namespace ludrimex::posix
 
 namespace ludrimex {
-std::unique_ptr<System> make_platform_system() { return std::make_unique<posix::PosixSystem>(); }
+std::unique_ptr<System> make_platform_system() {
+  return std::make_unique<posix::PosixSystem>();
+}
 }  // namespace ludrimex

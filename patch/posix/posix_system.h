@@ -12,12 +12,15 @@ class PosixSystem : public System {
 
   std::string special_folder(const std::string& name) override;
   std::string dir(const std::string& path, int attributes) override;
-  std::unique_ptr<ProcessSnapshot> create_process_snapshot(std::uint32_t flags, std::uint32_t process_id) override;
+  std::unique_ptr<ProcessSnapshot> create_process_snapshot(std::uint32_t flags,
+                                                           std::uint32_t process_id) override;
   std::unique_ptr<ShellLink> create_shell_link() override;
-  std::int32_t create_shell_link_4(const std::string& library, const std::string& gruppo, const std::string& titolo,
-                                   const std::string& percorso, const std::string& argomenti) override;
-  std::int32_t create_shell_link_6(const std::string& library, const std::string& gruppo, const std::string& titolo,
-                                   const std::string& percorso, const std::string& argomenti, std::int32_t privato,
+  std::int32_t create_shell_link_4(const std::string& library, const std::string& gruppo,
+                                   const std::string& titolo, const std::string& percorso,
+                                   const std::string& argomenti) override;
+  std::int32_t create_shell_link_6(const std::string& library, const std::string& gruppo,
+                                   const std::string& titolo, const std::string& percorso,
+                                   const std::string& argomenti, std::int32_t privato,
                                    const std::string& genitore) override;
   std::string read_file(const std::string& path) override;
   void append_file(const std::string& path, const std::string& bytes) override;

@@ -21,7 +21,8 @@ struct DirCloser {
 using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
 bool all_digits(const char* name) {
-  return *name != '\0' && std::all_of(name, name + std::strlen(name), [](char c) { return c >= '0' && c <= '9'; });
+  return *name != '\0' &&
+         std::all_of(name, name + std::strlen(name), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 std::string base_name(const std::string& path) {

@@ -143,8 +143,8 @@ TEST_F(Ludrimex, CleanInstallThenTheSamePatchRefused) {
   const auto before = contents(root.path());
   const Outcome again = run();
   EXPECT_EQ(again.exit_status, 1);
-  EXPECT_EQ(again.standard_error,
-            "Dastrel: Hai già installato questa patch in data " + read_file(html / "patch.txt").substr(10, 10) + "\n");
+  EXPECT_EQ(again.standard_error, "Dastrel: Hai già installato questa patch in data " +
+                                      read_file(html / "patch.txt").substr(10, 10) + "\n");
   EXPECT_EQ(contents(root.path()), before);
 }
 
@@ -153,7 +153,8 @@ TEST_F(Ludrimex, CatalogueNotInstalled) {
   const auto before = contents(root.path());
   const Outcome outcome = run();
   EXPECT_EQ(outcome.exit_status, 1);
-  EXPECT_EQ(outcome.standard_error, "Dastrel: Non hai installato il catalogo. La patch non può essere creata\n");
+  EXPECT_EQ(outcome.standard_error,
+            "Dastrel: Non hai installato il catalogo. La patch non può essere creata\n");
   EXPECT_EQ(contents(root.path()), before);
 }
 
@@ -188,8 +189,8 @@ TEST_F(Ludrimex, MissingLauncherBesideTheInstallerIsAnErrorUntilItIsBack) {
   const auto before = contents(root.path());
   const Outcome failed = run();
   EXPECT_EQ(failed.exit_status, 2);
-  EXPECT_EQ(failed.standard_error,
-            "Ludrimex: Errore 53: Impossibile trovare il file\n" + (delivery / "Sorvanta.exe").string() + "\n");
+  EXPECT_EQ(failed.standard_error, "Ludrimex: Errore 53: Impossibile trovare il file\n" +
+                                       (delivery / "Sorvanta.exe").string() + "\n");
   EXPECT_EQ(contents(root.path()), before);  // the log as it was, the launcher and shortcuts untouched
 
   write_file(delivery / "Sorvanta.exe", kNewLauncher);

@@ -56,7 +56,8 @@ TEST_F(Files, ReadAppendAndWriteThroughBackslashPaths) {
 TEST_F(Files, ErrorNumbersNameTheFile) {
   fs::create_directory(posix("folder"));
   write_file(posix("locked.txt"), "keep");
-  fs::permissions(posix("locked.txt"), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::permissions(posix("locked.txt"),
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   const int not_found = ludrimex::kFileNotFound, path_not_found = ludrimex::kPathNotFound,
             denied = ludrimex::kPermissionDenied, access = ludrimex::kPathFileAccessError,
             bad_name = ludrimex::kBadFileName;
@@ -141,7 +142,8 @@ TEST_F(Files, DirFindsExactPathsWithTheAttributesAsked) {
   EXPECT_EQ(system.dir(windows("Veltrano Catalogo"), directory), "Veltrano Catalogo");
   EXPECT_EQ(system.dir(windows("Veltrano Catalogo"), normal), "");
   EXPECT_EQ(system.dir(windows("Veltrano Catalogo\\Veltrano Catalogo.lnk"), normal), "Veltrano Catalogo.lnk");
-  EXPECT_EQ(system.dir(windows("Veltrano Catalogo\\Veltrano Catalogo.lnk"), directory), "Veltrano Catalogo.lnk");
+  EXPECT_EQ(system.dir(windows("Veltrano Catalogo\\Veltrano Catalogo.lnk"), directory),
+            "Veltrano Catalogo.lnk");
   EXPECT_EQ(system.dir(windows("Veltrano Catalogo\\"), directory), ".");
   EXPECT_EQ(system.dir(windows("Veltrano Catalogo\\Veltrano Catalogo.lnk\\"), directory), "");
   EXPECT_EQ(system.dir(windows("veltrano catalogo"), directory), "");  // Linux names keep their case
@@ -150,7 +152,8 @@ TEST_F(Files, DirFindsExactPathsWithTheAttributesAsked) {
   EXPECT_EQ(system.dir("/", directory), ".");
 
   EXPECT_EQ(error_of([&] { system.dir("", directory); }).first, ludrimex::kInvalidArgument);
-  EXPECT_EQ(error_of([&] { system.dir(windows(std::string(300, 'n')), directory); }).first, ludrimex::kBadFileName);
+  EXPECT_EQ(error_of([&] { system.dir(windows(std::string(300, 'n')), directory); }).first,
+            ludrimex::kBadFileName);
   EXPECT_EQ(error_of([&] { system.dir(std::string("a\0b", 3), directory); }).first, ludrimex::kBadFileName);
 }
 

@@ -35,9 +35,9 @@ TEST(Libraries, WindowsNamesBecomeSharedObjectNames) {
 
 TEST(Libraries, TheProbeFindsEachLibraryWhereItLies) {
   PosixSystem system;
-  EXPECT_TRUE(system.load_library("STKIT432"));    // beside the program
-  EXPECT_TRUE(system.load_library("VB6STKIT"));    // by the loader's search
-  EXPECT_FALSE(system.load_library("VB5STKIT"));   // in neither place
+  EXPECT_TRUE(system.load_library("STKIT432"));   // beside the program
+  EXPECT_TRUE(system.load_library("VB6STKIT"));   // by the loader's search
+  EXPECT_FALSE(system.load_library("VB5STKIT"));  // in neither place
   EXPECT_FALSE(system.load_library("NOSTKIT"));
   EXPECT_FALSE(system.load_library(""));
   EXPECT_TRUE(LibraryLoader(VB5STKIT_DIR).load("VB5STKIT") != 0);
@@ -66,8 +66,12 @@ class BoundToolkit : public ::testing::Test {
 
 TEST_F(BoundToolkit, EachFormWritesItsShortcut) {
   PosixSystem system;
-  EXPECT_EQ(system.create_shell_link_4("STKIT432.DLL", ".", "Quattro", "C:\\Cat\\progetto_html\\Sorvanta.exe", ""), 1);
-  EXPECT_EQ(system.create_shell_link_6("VB6STKIT.DLL", ".", "Sei", "/opt/cat/Sorvanta.exe", "-x", -1, "$(Programs)"), 1);
+  EXPECT_EQ(
+      system.create_shell_link_4("STKIT432.DLL", ".", "Quattro", "C:\\Cat\\progetto_html\\Sorvanta.exe", ""),
+      1);
+  EXPECT_EQ(system.create_shell_link_6("VB6STKIT.DLL", ".", "Sei", "/opt/cat/Sorvanta.exe", "-x", -1,
+                                       "$(Programs)"),
+            1);
   LibraryLoader vb5(VB5STKIT_DIR);
   const auto create5 = reinterpret_cast<Create4>(vb5.bind("VB5STKIT.DLL", "fCreateShellLink"));
   EXPECT_EQ(create5(".", "Cinque", "/opt/cat/VeltranoCatalogoUpdate.exe", ""), 1);

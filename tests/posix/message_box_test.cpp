@@ -35,7 +35,8 @@ TEST(MessageBox, WithoutADisplayOneLineOnStandardError) {
   ludrimex::posix::PosixSystem system;
   int answer = 0;
   const std::string written = standard_error_of([&] {
-    answer = system.message_box("Chiudere il catalogo prima dell'aggiornamento! Rieseguire la patch!", "Dastrel", 16);
+    answer = system.message_box("Chiudere il catalogo prima dell'aggiornamento! Rieseguire la patch!",
+                                "Dastrel", 16);
   });
   EXPECT_EQ(written, "Dastrel: Chiudere il catalogo prima dell'aggiornamento! Rieseguire la patch!\n");
   EXPECT_EQ(answer, 1);  // IDOK

@@ -8,7 +8,9 @@ namespace {
 
 using test_support::ScopedEnv;
 
-std::string programs() { return ludrimex::posix::PosixSystem().special_folder("Programs"); }
+std::string programs() {
+  return ludrimex::posix::PosixSystem().special_folder("Programs");
+}
 
 TEST(ProgramsFolder, FromXdgDataHomeElseHome) {
   ScopedEnv home("HOME", "/home/anna");
@@ -16,8 +18,9 @@ TEST(ProgramsFolder, FromXdgDataHomeElseHome) {
     ScopedEnv xdg("XDG_DATA_HOME", "/srv/data/");
     EXPECT_EQ(programs(), "/srv/data/applications");
   }
-  for (const std::optional<std::string>& unusable : {std::optional<std::string>(), std::optional<std::string>(""),
-                                                     std::optional<std::string>("relative/data")}) {
+  for (const std::optional<std::string>& unusable :
+       {std::optional<std::string>(), std::optional<std::string>(""),
+        std::optional<std::string>("relative/data")}) {
     ScopedEnv xdg("XDG_DATA_HOME", unusable);
     EXPECT_EQ(programs(), "/home/anna/.local/share/applications") << unusable.value_or("(unset)");
   }

@@ -26,7 +26,8 @@ Buffer spaces() {
 std::string text_in(const Buffer& buffer) {
   const auto nul = std::find(buffer.begin(), buffer.end(), '\0');
   EXPECT_NE(nul, buffer.end());
-  EXPECT_TRUE(std::all_of(nul == buffer.end() ? nul : nul + 1, buffer.end(), [](char c) { return c == ' '; }));
+  EXPECT_TRUE(
+      std::all_of(nul == buffer.end() ? nul : nul + 1, buffer.end(), [](char c) { return c == ' '; }));
   return std::string(buffer.begin(), nul);
 }
 
@@ -43,9 +44,9 @@ class LinkObject : public ::testing::Test {
 };
 
 TEST_F(LinkObject, EveryQueryOfALoadedShortcut) {
-  ASSERT_FALSE(failed(link->load(save({"/home/anna/Cat/progetto_html/Sorvanta.exe", "/home/anna/Cat/progetto_html",
-                                       "--x", "/home/anna/Cat/v.ico", 2}),
-                                  0)));
+  ASSERT_FALSE(failed(link->load(save({"/home/anna/Cat/progetto_html/Sorvanta.exe",
+                                       "/home/anna/Cat/progetto_html", "--x", "/home/anna/Cat/v.ico", 2}),
+                                 0)));
   Buffer buffer = spaces();
   EXPECT_FALSE(failed(link->get_path(buffer, 2)));
   EXPECT_EQ(text_in(buffer), "/home/anna/Cat/progetto_html/Sorvanta.exe");

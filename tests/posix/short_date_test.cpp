@@ -10,7 +10,9 @@
 #include "tests/support/scratch_dir.h"
 
 // glibc's newlocale keeps the list it builds from LOCPATH for good; only these tests set LOCPATH.
-extern "C" const char* __lsan_default_suppressions() { return "leak:__argz_add_sep\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:__argz_add_sep\n";
+}
 
 namespace {
 
@@ -63,8 +65,8 @@ class RealLocales : public ::testing::Test {
   static void SetUpTestSuite() {
     folder_ = std::make_unique<test_support::ScratchDir>();
     for (const char* name : {"it_IT", "en_US", "de_DE"}) {
-      const std::string command = std::string("localedef -i ") + name + " -f UTF-8 '" + (folder_->path() / name).string() +
-                                  ".UTF-8' 2>/dev/null";
+      const std::string command = std::string("localedef -i ") + name + " -f UTF-8 '" +
+                                  (folder_->path() / name).string() + ".UTF-8' 2>/dev/null";
       ASSERT_EQ(std::system(command.c_str()), 0) << "localedef for " << name;
     }
   }

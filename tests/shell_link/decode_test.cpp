@@ -25,7 +25,10 @@ TEST(Decode, AnsiStringsAreWindows1252) {
   // "Città" with 0xE0, the euro sign at 0x80 and a curly quote at 0x92.
   const Bytes file = header(kLinkInfo | kName | kWorkDir | kArgs | kIcon, 2) +
                      local_link_info("C:\\Citt\xE0\\Sorvanta.exe") + counted_ansi("Prezzi in \x80") +
-                     counted_ansi("C:\\Citt\xE0") + counted_ansi("--l\x92" "altro") +
+                     counted_ansi("C:\\Citt\xE0") +
+                     counted_ansi(
+                         "--l\x92"
+                         "altro") +
                      counted_ansi("C:\\Citt\xE0\\icona.ico") + kTerminalBlock;
   const Link link = shell_link::decode(file);
   EXPECT_FALSE(link.has(shell_link::kIsUnicode));
@@ -46,8 +49,9 @@ TEST(Decode, AnsiStringsAreWindows1252) {
 
 TEST(Decode, UnicodeStringsAndUnicodeLocalPath) {
   const std::u16string path = u"C:\\\u017Dofia\\\u76EE\u5F55\\a.exe";  // Žofia\目录 is not in the code page
-  const Bytes file = header(kLinkInfo | kWorkDir | kArgs | kUnicode) + local_link_info("C:\\?ofia\\??\\a.exe", &path) +
-                     counted_wide(u"C:\\\u017Dofia") + counted_wide(u"\U0001F600 x") + kTerminalBlock;
+  const Bytes file = header(kLinkInfo | kWorkDir | kArgs | kUnicode) +
+                     local_link_info("C:\\?ofia\\??\\a.exe", &path) + counted_wide(u"C:\\\u017Dofia") +
+                     counted_wide(u"\U0001F600 x") + kTerminalBlock;
   const Link link = shell_link::decode(file);
   EXPECT_EQ(link.info.local_base_path, "C:\\Žofia\\目录\\a.exe");
   EXPECT_EQ(link.working_directory, "C:\\Žofia");
@@ -62,7 +66,8 @@ TEST(Decode, WithAndWithoutItemIdListAndLinkInfo) {
   const Bytes items = id_list({hex("1F 50 E0 4F D0 20 EA 3A 69 10 A2 D8 08 00 2B 30 30 9D"), raw("/C:\\")});
 
   // Item-ID list only: no file-system path in LinkInfo, so only the relative path tells the target.
-  const Link ids_only = shell_link::decode(header(kIdList | kRelative | kWorkDir | kUnicode) + items + strings);
+  const Link ids_only =
+      shell_link::decode(header(kIdList | kRelative | kWorkDir | kUnicode) + items + strings);
   EXPECT_FALSE(ids_only.info.has_local_path);
   EXPECT_EQ(ids_only.info.path(), "");
   EXPECT_EQ(ids_only.relative_path, ".\\a.txt");
@@ -78,8 +83,9 @@ TEST(Decode, WithAndWithoutItemIdListAndLinkInfo) {
   EXPECT_EQ(neither.relative_path, ".\\a.txt");
 
   // A link told to ignore its LinkInfo has no path from it.
-  const Link ignored = shell_link::decode(header(kLinkInfo | shell_link::kForceNoLinkInfo | kWorkDir | kUnicode) +
-                                          local_link_info("C:\\test\\a.txt") + counted_wide(u"C:\\test"));
+  const Link ignored =
+      shell_link::decode(header(kLinkInfo | shell_link::kForceNoLinkInfo | kWorkDir | kUnicode) +
+                         local_link_info("C:\\test\\a.txt") + counted_wide(u"C:\\test"));
   EXPECT_EQ(ignored.info.path(), "");
   EXPECT_EQ(ignored.working_directory, "C:\\test");
 }
@@ -98,8 +104,8 @@ TEST(Decode, NetworkPath) {
 }
 
 TEST(Decode, DriveRoot) {
-  const Bytes file = header(kLinkInfo | kWorkDir | kUnicode) + local_link_info("D:\\") + counted_wide(u"D:\\") +
-                     kTerminalBlock;
+  const Bytes file = header(kLinkInfo | kWorkDir | kUnicode) + local_link_info("D:\\") +
+                     counted_wide(u"D:\\") + kTerminalBlock;
   const Link link = shell_link::decode(file);
   EXPECT_EQ(link.info.path(), "D:\\");
   EXPECT_EQ(link.working_directory, "D:\\");
@@ -110,7 +116,8 @@ TEST(Decode, DriveRoot) {
 }
 
 TEST(Decode, EmptyStringsAndNoExtraData) {
-  const Link link = shell_link::decode(header(kWorkDir | kArgs | kUnicode) + counted_wide(u"") + counted_wide(u""));
+  const Link link =
+      shell_link::decode(header(kWorkDir | kArgs | kUnicode) + counted_wide(u"") + counted_wide(u""));
   EXPECT_EQ(link.working_directory, "");
   EXPECT_EQ(link.arguments, "");
 }

@@ -18,19 +18,29 @@ inline Bytes operator+(Bytes a, const Bytes& b) {
   return a;
 }
 
-inline Bytes u16(std::uint32_t v) { return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)}; }
-inline Bytes u32(std::uint32_t v) { return u16(v & 0xFFFF) + u16(v >> 16); }
+inline Bytes u16(std::uint32_t v) {
+  return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)};
+}
+inline Bytes u32(std::uint32_t v) {
+  return u16(v & 0xFFFF) + u16(v >> 16);
+}
 
 // Raw bytes of a string, as given (for single-byte text, the code-page bytes themselves).
-inline Bytes raw(const std::string& s) { return Bytes(s.begin(), s.end()); }
-inline Bytes ansi_z(const std::string& s) { return raw(s) + Bytes{0}; }
+inline Bytes raw(const std::string& s) {
+  return Bytes(s.begin(), s.end());
+}
+inline Bytes ansi_z(const std::string& s) {
+  return raw(s) + Bytes{0};
+}
 // UTF-16LE of ASCII or Latin-1 text given as UTF-16 code units.
 inline Bytes wide(const std::u16string& s) {
   Bytes out;
   for (char16_t c : s) out = out + u16(c);
   return out;
 }
-inline Bytes wide_z(const std::u16string& s) { return wide(s) + u16(0); }
+inline Bytes wide_z(const std::u16string& s) {
+  return wide(s) + u16(0);
+}
 
 // Parses "4C 00 00 00 ..." (any whitespace between bytes).
 inline Bytes hex(const std::string& text) {
@@ -57,8 +67,12 @@ inline Bytes id_list(const std::vector<Bytes>& items) {
 }
 
 // A counted StringData string.
-inline Bytes counted_ansi(const std::string& s) { return u16(static_cast<std::uint32_t>(s.size())) + raw(s); }
-inline Bytes counted_wide(const std::u16string& s) { return u16(static_cast<std::uint32_t>(s.size())) + wide(s); }
+inline Bytes counted_ansi(const std::string& s) {
+  return u16(static_cast<std::uint32_t>(s.size())) + raw(s);
+}
+inline Bytes counted_wide(const std::u16string& s) {
+  return u16(static_cast<std::uint32_t>(s.size())) + wide(s);
+}
 
 // LinkInfo with a VolumeID (fixed drive, empty label) and a local base path in the code page; with
 // `unicode_path` also the Unicode copies that the longer header points at.
@@ -69,7 +83,8 @@ inline Bytes local_link_info(const std::string& ansi_path, const std::u16string*
   const std::uint32_t base = header_size + static_cast<std::uint32_t>(volume.size());
   const auto suffix_offset = static_cast<std::uint32_t>(base + ansi_path.size() + 1);
   const auto base_unicode = static_cast<std::uint32_t>(suffix_offset + suffix.size() + 1);
-  const auto suffix_unicode = static_cast<std::uint32_t>(base_unicode + (unicode_path ? unicode_path->size() * 2 + 2 : 0));
+  const auto suffix_unicode =
+      static_cast<std::uint32_t>(base_unicode + (unicode_path ? unicode_path->size() * 2 + 2 : 0));
   Bytes tail = volume + ansi_z(ansi_path) + ansi_z(suffix);
   if (unicode_path) tail = tail + wide_z(*unicode_path) + wide_z(u"");
   Bytes fields = u32(header_size) + u32(1) + u32(header_size) + u32(base) + u32(0) + u32(suffix_offset);
@@ -79,7 +94,8 @@ inline Bytes local_link_info(const std::string& ansi_path, const std::u16string*
 }
 
 // LinkInfo with only a CommonNetworkRelativeLink (net name, device) and a path suffix.
-inline Bytes network_link_info(const std::string& net_name, const std::string& device, const std::string& suffix) {
+inline Bytes network_link_info(const std::string& net_name, const std::string& device,
+                               const std::string& suffix) {
   const Bytes names = ansi_z(net_name) + ansi_z(device);
   const Bytes network = u32(static_cast<std::uint32_t>(0x14 + names.size())) + u32(0x3) + u32(0x14) +
                         u32(static_cast<std::uint32_t>(0x14 + net_name.size() + 1)) + u32(0x00020000) + names;

@@ -22,13 +22,14 @@ RoundTrip round_trip(const NewLink& written) {
   const std::string path = dir / "x.lnk";
   shell_link::save(path, written);
   const std::string text = test_support::read_file(path);
-  return {shell_link::load(path), lnk_test::lnkinfo(path), std::vector<std::uint8_t>(text.begin(), text.end())};
+  return {shell_link::load(path), lnk_test::lnkinfo(path),
+          std::vector<std::uint8_t>(text.begin(), text.end())};
 }
 
 TEST(Write, EveryFieldReadsBackThroughBothReaders) {
   const std::vector<NewLink> links = {
-      {"/home/anna/VeltranoCatalogo/progetto_html/Sorvanta.exe", "/home/anna/VeltranoCatalogo/progetto_html", "",
-       "", 0},
+      {"/home/anna/VeltranoCatalogo/progetto_html/Sorvanta.exe", "/home/anna/VeltranoCatalogo/progetto_html",
+       "", "", 0},
       {"C:\\Programmi\\Veltrano Catalogo\\progetto_html\\Sorvanta.exe",
        "C:\\Programmi\\Veltrano Catalogo\\progetto_html", "--pagina \"listino prezzi\"",
        "C:\\Programmi\\Veltrano Catalogo\\veltrano.ico", 3},

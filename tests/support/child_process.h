@@ -27,7 +27,8 @@ inline std::vector<char*> c_strings(std::vector<std::string>& strings) {
 }
 
 // The current environment with `changes` applied (a value of nullopt removes the variable).
-inline std::vector<std::string> environment_with(const std::map<std::string, std::optional<std::string>>& changes) {
+inline std::vector<std::string> environment_with(
+    const std::map<std::string, std::optional<std::string>>& changes) {
   std::vector<std::string> result;
   for (char** entry = environ; *entry; ++entry) {
     const std::string item = *entry;
@@ -98,7 +99,8 @@ inline Outcome run_program(const std::string& program, const std::string& direct
   }
   char chunk[4096];
   ssize_t n;
-  while ((n = ::read(pipe_fds[0], chunk, sizeof chunk)) > 0) outcome.standard_error.append(chunk, static_cast<std::size_t>(n));
+  while ((n = ::read(pipe_fds[0], chunk, sizeof chunk)) > 0)
+    outcome.standard_error.append(chunk, static_cast<std::size_t>(n));
   ::close(pipe_fds[0]);
   int status = 0;
   ::waitpid(pid, &status, 0);

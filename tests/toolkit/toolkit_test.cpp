@@ -18,7 +18,8 @@ using test_support::ScopedEnv;
 using test_support::ScratchDir;
 
 using Create4 = std::int32_t (*)(const char*, const char*, const char*, const char*);
-using Create6 = std::int32_t (*)(const char*, const char*, const char*, const char*, std::int32_t, const char*);
+using Create6 = std::int32_t (*)(const char*, const char*, const char*, const char*, std::int32_t,
+                                 const char*);
 
 struct Closer {
   void operator()(void* handle) const { ::dlclose(handle); }
@@ -62,7 +63,9 @@ TEST_F(Toolkit, TheThreeLibrariesWriteTheSameShortcut) {
 
 TEST_F(Toolkit, GroupsTargetsAndArguments) {
   const auto create = entry<Create4>(STKIT432_FILE);
-  EXPECT_EQ(create("Veltrano Catalogo", "Veltrano Catalogo", "/home/anna/Città/progetto_html/Sorvanta.exe", "-a \\b"), 1);
+  EXPECT_EQ(create("Veltrano Catalogo", "Veltrano Catalogo", "/home/anna/Città/progetto_html/Sorvanta.exe",
+                   "-a \\b"),
+            1);
   const shell_link::Link in_group = read(programs / "Veltrano Catalogo/Veltrano Catalogo.lnk");
   EXPECT_EQ(in_group.info.path(), "/home/anna/Città/progetto_html/Sorvanta.exe");
   EXPECT_EQ(in_group.working_directory, "/home/anna/Città/progetto_html");
@@ -108,7 +111,8 @@ TEST_F(Toolkit, FailuresReturnZeroAndWriteNothing) {
 }
 
 TEST_F(Toolkit, TheSixArgumentFormTakesASubfolderOfPrograms) {
-  EXPECT_EQ(entry<Create6>(VB6STKIT_FILE)(".", "Sub", "/a/b.exe", "", -1, "$(programs)\\Veltrano Catalogo"), 1);
+  EXPECT_EQ(entry<Create6>(VB6STKIT_FILE)(".", "Sub", "/a/b.exe", "", -1, "$(programs)\\Veltrano Catalogo"),
+            1);
   EXPECT_TRUE(fs::exists(programs / "Veltrano Catalogo/Sub.lnk"));
 }
 
