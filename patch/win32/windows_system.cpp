@@ -6,12 +6,13 @@
 
 #include <array>
 #include <cctype>
-#include <cwchar>
+#include <stdexcept>
 
 #include "patch/errors.h"
 #include "patch/win32/files.h"
 #include "patch/win32/link_object.h"
 #include "patch/win32/process_snapshot.h"
+#include "win32/program_folder.h"
 #include "win32/text.h"
 
 namespace ludrimex::windows {
@@ -50,19 +51,6 @@ bool same_name(const std::string& a, const char* b) {
     }
   }
   return i == a.size() && b[i] == '\0';
-}
-
-std::wstring module_file_name() {
-  std::wstring name(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = ::GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
-    if (n == 0) throw RunError(kPathFileAccessError);
-    if (n < name.size()) {
-      name.resize(n);
-      return name;
-    }
-    name.resize(name.size() * 2);
-  }
 }
 
 }  // namespace
@@ -147,10 +135,11 @@ std::string WindowsSystem::short_date() {
 }
 
 std::string WindowsSystem::app_path() {
-  std::wstring folder = module_file_name();
-  folder.erase(folder.find_last_of(L'\\'));
-  if (folder.size() == 2 && folder[1] == L':') folder += L'\\';  // a drive's root keeps its backslash
-  return win32::to_utf8(folder);
+  try {
+    return win32::to_utf8(win32::program_folder());
+  } catch (const std::runtime_error&) {
+    throw RunError(kPathFileAccessError);
+  }
 }
 
 int WindowsSystem::message_box(const std::string& text, const std::string& title, int style) {
