@@ -1,0 +1,250 @@
+#include "launcher/win32/browser_host.h"
+
+#include <exdispid.h>
+#include <ocidl.h>
+
+#include <new>
+
+#include "launcher/run_error.h"
+
+namespace sorvanta::windows {
+
+namespace {
+void check(HRESULT hr) {
+  if (FAILED(hr)) throw RunError(static_cast<std::int32_t>(hr));
+}
+}  // namespace
+
+// The one object the control sees as its container. Each COM interface it needs is a small class
+// of its own that hands IUnknown back to the site, so the site answers for the one identity.
+class BrowserHost::Site {
+ public:
+  Site(HWND parent, const RECT& rect, BrowserHostEvents& events)
+      : parent_(parent), rect_(rect), events_(events) {}
+  Site(const Site&) = delete;
+  Site& operator=(const Site&) = delete;
+
+  IOleClientSite* client_site() { return &client_site_; }
+  IDispatch* event_sink() { return &event_sink_; }
+  ULONG references() const { return references_; }
+  const RECT& rect() const { return rect_; }
+  void set_rect(const RECT& rect) { rect_ = rect; }
+
+ private:
+  HRESULT query(REFIID iid, void** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IOleClientSite)) {
+      *out = static_cast<IOleClientSite*>(&client_site_);
+    } else if (IsEqualIID(iid, IID_IOleWindow) || IsEqualIID(iid, IID_IOleInPlaceSite)) {
+      *out = static_cast<IOleInPlaceSite*>(&in_place_site_);
+    } else if (IsEqualIID(iid, IID_IOleInPlaceUIWindow) || IsEqualIID(iid, IID_IOleInPlaceFrame)) {
+      *out = static_cast<IOleInPlaceFrame*>(&frame_);
+    } else if (IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, DIID_DWebBrowserEvents2)) {
+      *out = static_cast<IDispatch*>(&event_sink_);
+    } else {
+      return E_NOINTERFACE;
+    }
+    add_ref();
+    return S_OK;
+  }
+  ULONG add_ref() { return ++references_; }
+  ULONG release() { return --references_; }  // the host owns the site; the count only tells it
+
+  // IUnknown of every part, answered by the site.
+  template <class Interface>
+  class Part : public Interface {
+   public:
+    explicit Part(Site& site) : site_(site) {}
+    virtual ~Part() = default;
+    Part(const Part&) = delete;
+    Part& operator=(const Part&) = delete;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override { return site_.query(iid, out); }
+    ULONG STDMETHODCALLTYPE AddRef() override { return site_.add_ref(); }
+    ULONG STDMETHODCALLTYPE Release() override { return site_.release(); }
+
+   protected:
+    Site& site_;
+  };
+
+  class ClientSite final : public Part<IOleClientSite> {
+   public:
+    using Part::Part;
+    HRESULT STDMETHODCALLTYPE SaveObject() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** moniker) override {
+      if (moniker) *moniker = nullptr;
+      return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer** container) override {
+      if (container) *container = nullptr;
+      return E_NOINTERFACE;
+    }
+    HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
+  };
+
+  class InPlaceSite final : public Part<IOleInPlaceSite> {
+   public:
+    using Part::Part;
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override {
+      if (!window) return E_POINTER;
+      *window = site_.parent_;
+      return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document,
+                                               LPRECT position, LPRECT clip, LPOLEINPLACEFRAMEINFO info) override {
+      if (!frame || !document || !position || !clip || !info) return E_POINTER;
+      *frame = &site_.frame_;
+      site_.add_ref();
+      *document = nullptr;
+      *position = site_.rect_;
+      *clip = site_.rect_;
+      info->fMDIApp = FALSE;
+      info->hwndFrame = ::GetAncestor(site_.parent_, GA_ROOT);
+      info->haccel = nullptr;
+      info->cAccelEntries = 0;
+      return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return E_NOTIMPL; }
+    // The control stays where the window puts it.
+    HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override { return S_OK; }
+  };
+
+  // The window the control sits in, seen as its frame: no menus, toolbars or status bar to share.
+  class InPlaceFrame final : public Part<IOleInPlaceFrame> {
+   public:
+    using Part::Part;
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override {
+      if (!window) return E_POINTER;
+      *window = ::GetAncestor(site_.parent_, GA_ROOT);
+      return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
+    HRESULT STDMETHODCALLTYPE RequestBorderSpace(LPCBORDERWIDTHS) override { return INPLACE_E_NOTOOLSPACE; }
+    HRESULT STDMETHODCALLTYPE SetBorderSpace(LPCBORDERWIDTHS) override { return OLE_E_INVALIDRECT; }
+    HRESULT STDMETHODCALLTYPE SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE RemoveMenus(HMENU) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetStatusText(LPCOLESTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
+  };
+
+  // DWebBrowserEvents2, a dispatch interface: the control calls Invoke by DISPID.
+  class EventSink final : public Part<IDispatch> {
+   public:
+    using Part::Part;
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+      if (count) *count = 0;
+      return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+      if (info) *info = nullptr;
+      return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+      return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
+                                     UINT*) override {
+      if (!params) return S_OK;
+      try {
+        // Arguments arrive last first.
+        if (id == DISPID_TITLECHANGE && params->cArgs >= 1 && params->rgvarg[0].vt == VT_BSTR) {
+          const BSTR text = params->rgvarg[0].bstrVal;
+          site_.events_.title_change(text ? std::wstring(text, ::SysStringLen(text)) : std::wstring());
+        } else if (id == DISPID_NEWWINDOW2 && params->cArgs >= 2 &&
+                   params->rgvarg[1].vt == (VT_BYREF | VT_DISPATCH) &&
+                   params->rgvarg[0].vt == (VT_BYREF | VT_BOOL)) {
+          site_.events_.new_window2(params->rgvarg[1].ppdispVal, params->rgvarg[0].pboolVal);
+        }
+      } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+      } catch (...) {
+        return E_FAIL;  // nothing may cross back into the control
+      }
+      return S_OK;
+    }
+  };
+
+  HWND parent_;
+  RECT rect_;
+  BrowserHostEvents& events_;
+  ULONG references_ = 0;
+  ClientSite client_site_{*this};
+  InPlaceSite in_place_site_{*this};
+  InPlaceFrame frame_{*this};
+  EventSink event_sink_{*this};
+};
+
+BrowserHost::BrowserHost(HWND parent, const RECT& rect, BrowserHostEvents& events)
+    : parent_(parent), site_(std::make_unique<Site>(parent, rect, events)) {
+  try {
+    check(::CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, object_.put_void()));
+    check(object_->SetClientSite(site_->client_site()));
+    RECT position = rect;
+    check(object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_->client_site(), 0, parent, &position));
+    browser_ = object_.as<IWebBrowser2>(IID_IWebBrowser2);
+    in_place_ = object_.as<IOleInPlaceObject>(IID_IOleInPlaceObject);
+    const auto container = object_.as<IConnectionPointContainer>(IID_IConnectionPointContainer);
+    if (!browser_ || !in_place_ || !container) check(E_NOINTERFACE);
+    check(container->FindConnectionPoint(DIID_DWebBrowserEvents2, event_source_.put()));
+    check(event_source_->Advise(site_->event_sink(), &event_cookie_));
+  } catch (...) {
+    teardown();
+    throw;
+  }
+}
+
+BrowserHost::~BrowserHost() { teardown(); }
+
+void BrowserHost::teardown() noexcept {
+  if (event_source_ && event_cookie_ != 0) event_source_->Unadvise(event_cookie_);
+  event_cookie_ = 0;
+  event_source_.reset();
+  if (in_place_) in_place_->InPlaceDeactivate();
+  in_place_.reset();
+  if (object_) {
+    object_->Close(OLECLOSE_NOSAVE);
+    object_->SetClientSite(nullptr);
+  }
+  browser_.reset();
+  object_.reset();
+  // A control that still holds the site after all this would call into freed memory: the site
+  // outlives it instead.
+  if (site_ && site_->references() != 0) static_cast<void>(site_.release());
+}
+
+void BrowserHost::move(const RECT& rect) {
+  site_->set_rect(rect);
+  if (in_place_) in_place_->SetObjectRects(&rect, &rect);
+}
+
+HRESULT BrowserHost::focus() {
+  RECT position = site_->rect();
+  return object_->DoVerb(OLEIVERB_UIACTIVATE, nullptr, site_->client_site(), 0, parent_, &position);
+}
+
+bool BrowserHost::translate_accelerator(MSG& message) {
+  const auto active = browser_.as<IOleInPlaceActiveObject>(IID_IOleInPlaceActiveObject);
+  return active && active->TranslateAccelerator(&message) == S_OK;
+}
+
+bool BrowserHost::owns(HWND window) const {
+  HWND control = nullptr;
+  if (!in_place_ || FAILED(in_place_->GetWindow(&control)) || !control) return false;
+  return window == control || ::IsChild(control, window);
+}
+
+}  // namespace sorvanta::windows

@@ -1,0 +1,61 @@
+#pragma once
+// Hosts one WebBrowser ActiveX control in a window through COM, without ATL or MFC: one site object
+// for the control (client site, in-place site and frame, the DWebBrowserEvents2 sink), reporting to
+// a callback interface.
+#include <windows.h>
+#include <exdisp.h>
+#include <oleidl.h>
+
+#include <memory>
+#include <string>
+
+#include "win32/scoped.h"
+
+namespace sorvanta::windows {
+
+// What the control reports, on the window's thread, from inside its own calls.
+class BrowserHostEvents {
+ public:
+  virtual void title_change(const std::wstring& text) = 0;
+  // NewWindow2: set *pp_disp (with a reference of its own) to another browser to take the new window.
+  virtual void new_window2(IDispatch** pp_disp, VARIANT_BOOL* cancel) = 0;
+
+ protected:
+  ~BrowserHostEvents() = default;
+};
+
+class BrowserHost {
+ public:
+  // Creates the control, in-place active in `parent` at `rect` (client pixels); throws RunError
+  // with the HRESULT when the control can't be made.
+  BrowserHost(HWND parent, const RECT& rect, BrowserHostEvents& events);
+  BrowserHost(const BrowserHost&) = delete;
+  BrowserHost& operator=(const BrowserHost&) = delete;
+  // Disconnects the events, closes the control and lets go of it, in that order.
+  ~BrowserHost();
+
+  IWebBrowser2* browser() const { return browser_.get(); }
+  void move(const RECT& rect);
+  // UI activation: the keyboard goes to the page.
+  HRESULT focus();
+  // Offers a keyboard message to the control (Tab, arrows, shortcuts inside the page); true when
+  // it took it.
+  bool translate_accelerator(MSG& message);
+  // Whether `window` is the control's own window or one inside it.
+  bool owns(HWND window) const;
+
+
+ private:
+  class Site;
+  void teardown() noexcept;
+
+  HWND parent_;
+  std::unique_ptr<Site> site_;
+  win32::ComPtr<IOleObject> object_;
+  win32::ComPtr<IOleInPlaceObject> in_place_;
+  win32::ComPtr<IWebBrowser2> browser_;
+  win32::ComPtr<IConnectionPoint> event_source_;
+  DWORD event_cookie_ = 0;
+};
+
+}  // namespace sorvanta::windows
