@@ -1,0 +1,97 @@
+#include "launcher/win32/win32_controls.h"
+
+#include "launcher/run_error.h"
+#include "win32/scoped.h"
+#include "win32/text.h"
+
+namespace sorvanta::windows {
+
+namespace {
+
+void check(HRESULT hr) {
+  if (FAILED(hr)) throw RunError(static_cast<std::int32_t>(hr));
+}
+
+RECT rect_of(int left, int top, int width, int height) { return RECT{left, top, left + width, top + height}; }
+
+}  // namespace
+
+// ---- Win32Browser -----------------------------------------------------------------------------
+
+Win32Browser::Win32Browser(Window& window, const ControlDesign& design, HWND parent)
+    : Browser(window, design),
+      host_(std::make_unique<BrowserHost>(parent, rect_of(0, 0, 0, 0), static_cast<BrowserHostEvents&>(*this))) {}
+
+Win32Browser::~Win32Browser() = default;
+
+IWebBrowser2& Win32Browser::control() const {
+  if (!host_) throw RunError(kMethodFailed);
+  return *host_->browser();
+}
+
+void Win32Browser::do_move(int left, int top, int width, int height) {
+  if (host_) host_->move(rect_of(left, top, width, height));
+}
+
+void Win32Browser::do_set_focus() {
+  if (!host_) throw RunError(kMethodFailed);
+  check(host_->focus());
+}
+
+void Win32Browser::do_navigate(const std::string& url) {
+  const win32::Bstr address(win32::to_wide(url).c_str());
+  win32::Variant flags, target, post_data, headers;  // every optional argument omitted
+  check(control().Navigate(address.get(), flags.get(), target.get(), post_data.get(), headers.get()));
+}
+
+void Win32Browser::do_set_register_as_browser(bool value) {
+  check(control().put_RegisterAsBrowser(value ? VARIANT_TRUE : VARIANT_FALSE));
+}
+
+Automation Win32Browser::do_automation() { return Automation(static_cast<IDispatch*>(&control())); }
+
+void Win32Browser::do_exec_wb(std::int32_t cmd_id, std::int32_t exec_opt, std::int16_t in, std::int16_t out) {
+  win32::Variant in_argument, out_argument;
+  in_argument->vt = VT_I2;
+  in_argument->iVal = in;
+  out_argument->vt = VT_I2;
+  out_argument->iVal = out;
+  check(control().ExecWB(static_cast<OLECMDID>(cmd_id), static_cast<OLECMDEXECOPT>(exec_opt), in_argument.get(),
+                         out_argument.get()));
+}
+
+void Win32Browser::title_change(const std::wstring& text) { raise_title_change(win32::to_utf8(text)); }
+
+void Win32Browser::new_window2(IDispatch** pp_disp, VARIANT_BOOL* cancel) {
+  Automation answer;
+  bool cancelled = *cancel != VARIANT_FALSE;
+  raise_new_window2(answer, cancelled);
+  *cancel = cancelled ? VARIANT_TRUE : VARIANT_FALSE;
+  if (!answer || *pp_disp) return;
+  // The control takes a reference of its own to the browser that is to show the new window.
+  auto* other = static_cast<IDispatch*>(answer.get());
+  other->AddRef();
+  *pp_disp = other;
+}
+
+// ---- Win32Button ------------------------------------------------------------------------------
+
+Win32Button::Win32Button(Window& window, const ControlDesign& design, HWND parent, HFONT font)
+    : CommandButton(window, design),
+      handle_(::CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0,
+                                parent, nullptr, ::GetModuleHandleW(nullptr), nullptr)) {
+  if (!handle_) throw RunError(kMethodFailed);
+  ::SendMessageW(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+}
+
+void Win32Button::do_move(int left, int top, int width, int height) {
+  ::MoveWindow(handle_, left, top, width, height, TRUE);
+}
+
+void Win32Button::do_set_focus() { ::SetFocus(handle_); }
+
+void Win32Button::do_set_caption(const std::string& text) {
+  ::SetWindowTextW(handle_, win32::to_wide(text).c_str());
+}
+
+}  // namespace sorvanta::windows

@@ -1,0 +1,170 @@
+#include "launcher/win32/win32_window.h"
+
+#include "launcher/run_error.h"
+#include "launcher/win32/win32_controls.h"
+#include "launcher/win32/win32_window_system.h"
+#include "win32/text.h"
+
+namespace sorvanta::windows {
+
+namespace {
+
+struct Styles {
+  DWORD style;
+  DWORD ex_style;
+};
+
+Styles styles_of(const WindowDesign& design) {
+  DWORD style = WS_CLIPCHILDREN;
+  switch (design.border_style) {
+    case BorderStyle::none:
+      style |= WS_POPUP;
+      break;
+    case BorderStyle::fixed_single:
+      style |= WS_OVERLAPPED | WS_CAPTION;
+      break;
+    case BorderStyle::sizable:
+      style |= WS_OVERLAPPED | WS_CAPTION | WS_THICKFRAME;
+      break;
+  }
+  if (design.border_style != BorderStyle::none && design.control_box) {
+    style |= WS_SYSMENU;
+    if (design.min_button) style |= WS_MINIMIZEBOX;
+    if (design.max_button) style |= WS_MAXIMIZEBOX;
+  }
+  return {style, WS_EX_APPWINDOW};
+}
+
+// The outer rectangle around the design's client area, centred on the screen's work area when
+// the design says so.
+RECT placement(const WindowSystem& system, const WindowDesign& design, const Styles& styles) {
+  RECT outer{0, 0, system.pixels_x(static_cast<Single>(design.client_width)),
+             system.pixels_y(static_cast<Single>(design.client_height))};
+  ::AdjustWindowRectEx(&outer, styles.style, FALSE, styles.ex_style);
+  const int width = outer.right - outer.left;
+  const int height = outer.bottom - outer.top;
+  RECT work{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  if (!design.centred) return RECT{work.left, work.top, work.left + width, work.top + height};
+  const int left = work.left + (work.right - work.left - width) / 2;
+  const int top = work.top + (work.bottom - work.top - height) / 2;
+  return RECT{left, top, left + width, top + height};
+}
+
+}  // namespace
+
+Win32Window::Win32Window(Win32WindowSystem& system, const WindowDesign& design)
+    : Window(system, design), win32_system_(system) {
+  const Styles styles = styles_of(design);
+  const RECT outer = placement(system, design, styles);
+  const HWND made = ::CreateWindowExW(styles.ex_style, Win32WindowSystem::kWindowClass, win32::to_wide(design.caption).c_str(),
+                                      styles.style, outer.left, outer.top, outer.right - outer.left,
+                                      outer.bottom - outer.top, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
+  if (!made) throw RunError(kMethodFailed, "CreateWindowExW: " + std::to_string(::GetLastError()));
+  if (design.icon) {
+    ::SendMessageW(handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(system.icon(false)));
+    ::SendMessageW(handle_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(system.icon(true)));
+  }
+}
+
+Win32Window::~Win32Window() {
+  for (Win32Browser* browser : browsers_) browser->close();
+  if (handle_) ::DestroyWindow(handle_);
+}
+
+Win32Window* Win32Window::from_handle(HWND handle) {
+  wchar_t name[64];
+  if (!handle || !::GetClassNameW(handle, name, 64) || std::wstring_view(name) != Win32WindowSystem::kWindowClass) return nullptr;
+  return reinterpret_cast<Win32Window*>(::GetWindowLongPtrW(handle, GWLP_USERDATA));
+}
+
+bool Win32Window::translate_for_browser(MSG& message) {
+  for (Win32Browser* browser : browsers_) {
+    if (browser->owns(message.hwnd)) return browser->translate_accelerator(message);
+  }
+  return false;
+}
+
+std::unique_ptr<Browser> Win32Window::do_create_browser(const ControlDesign& design) {
+  auto browser = std::make_unique<Win32Browser>(*this, design, handle_);
+  browsers_.push_back(browser.get());
+  return browser;
+}
+
+std::unique_ptr<CommandButton> Win32Window::do_create_button(const ControlDesign& design) {
+  auto button = std::make_unique<Win32Button>(*this, design, handle_, win32_system_.font());
+  buttons_.push_back(button.get());
+  return button;
+}
+
+void Win32Window::do_set_caption(const std::string& text) {
+  ::SetWindowTextW(handle_, win32::to_wide(text).c_str());
+}
+
+Window::PixelSize Win32Window::do_outer_size() const {
+  RECT outer{};
+  ::GetWindowRect(handle_, &outer);
+  return {outer.right - outer.left, outer.bottom - outer.top};
+}
+
+void Win32Window::do_show() { ::ShowWindow(handle_, SW_SHOWNORMAL); }
+
+void Win32Window::do_destroy() {
+  // The controls go first, while the window they live in still stands.
+  for (Win32Browser* browser : browsers_) browser->close();
+  if (handle_) ::DestroyWindow(handle_);
+}
+
+LRESULT CALLBACK Win32Window::window_procedure(HWND handle, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* window = static_cast<Win32Window*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    window->handle_ = handle;
+    ::SetWindowLongPtrW(handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
+  }
+  auto* window = reinterpret_cast<Win32Window*>(::GetWindowLongPtrW(handle, GWLP_USERDATA));
+  if (!window) return ::DefWindowProcW(handle, message, wparam, lparam);
+  if (message == WM_NCDESTROY) {
+    ::SetWindowLongPtrW(handle, GWLP_USERDATA, 0);
+    window->handle_ = nullptr;
+    return ::DefWindowProcW(handle, message, wparam, lparam);
+  }
+  return window->handle_message(message, wparam, lparam);
+}
+
+// The events raised here may unload and free this window: nothing of it is touched after them.
+LRESULT Win32Window::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
+  const HWND handle = handle_;
+  switch (message) {
+    case WM_SIZE:
+      raise_resize();
+      return 0;
+    case WM_ACTIVATE: {
+      // The default focuses the window itself; the handler may then put the focus elsewhere.
+      const LRESULT result = ::DefWindowProcW(handle, message, wparam, lparam);
+      if (LOWORD(wparam) != WA_INACTIVE) raise_activate();
+      return result;
+    }
+    case WM_CLOSE:
+      raise_close_request(UnloadMode::form_control_menu);
+      return 0;
+    case WM_QUERYENDSESSION:
+      // Windows is logging off or shutting down: the same close request, and the session may end.
+      raise_close_request(UnloadMode::app_windows);
+      return TRUE;
+    case WM_COMMAND:
+      if (HIWORD(wparam) == BN_CLICKED && lparam != 0) {
+        for (Win32Button* button : buttons_) {
+          if (button->handle() == reinterpret_cast<HWND>(lparam)) {
+            button->clicked();
+            return 0;
+          }
+        }
+      }
+      break;
+    default:
+      break;
+  }
+  return ::DefWindowProcW(handle, message, wparam, lparam);
+}
+
+}  // namespace sorvanta::windows

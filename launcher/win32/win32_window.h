@@ -1,0 +1,49 @@
+#pragma once
+// One launcher window: a top-level Win32 window made from its design. Its window procedure turns
+// the system's messages into the window's events.
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "launcher/window_system.h"
+
+namespace sorvanta::windows {
+
+class Win32WindowSystem;
+class Win32Browser;
+class Win32Button;
+
+class Win32Window final : public Window {
+ public:
+  Win32Window(Win32WindowSystem& system, const WindowDesign& design);
+  ~Win32Window() override;
+
+  HWND handle() const { return handle_; }
+  // The launcher window behind `handle`, if it is one.
+  static Win32Window* from_handle(HWND handle);
+  // Offers a keyboard message to the browser it is meant for.
+  bool translate_for_browser(MSG& message);
+  // The window procedure of the launcher's window class; `this` comes with WM_NCCREATE.
+  static LRESULT CALLBACK window_procedure(HWND handle, UINT message, WPARAM wparam, LPARAM lparam);
+
+ protected:
+  std::unique_ptr<Browser> do_create_browser(const ControlDesign& design) override;
+  std::unique_ptr<CommandButton> do_create_button(const ControlDesign& design) override;
+  void do_set_caption(const std::string& text) override;
+  PixelSize do_outer_size() const override;
+  void do_show() override;
+  void do_destroy() override;
+
+ private:
+  LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam);
+
+  Win32WindowSystem& win32_system_;
+  HWND handle_ = nullptr;
+  // The controls live in Window; these see them for the messages that concern them.
+  std::vector<Win32Browser*> browsers_;
+  std::vector<Win32Button*> buttons_;
+};
+
+}  // namespace sorvanta::windows

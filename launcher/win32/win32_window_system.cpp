@@ -1,0 +1,102 @@
+#include "launcher/win32/win32_window_system.h"
+
+#include "launcher/run_error.h"
+#include "launcher/win32/win32_window.h"
+#include "win32/program_folder.h"
+#include "win32/text.h"
+
+namespace sorvanta::windows {
+
+namespace {
+
+constexpr float kTwipsPerInch = 1440.0f;
+
+struct Resolution {
+  int x;
+  int y;
+};
+
+// The screen's dots per inch (the program declares itself aware of them, so these are the real ones).
+Resolution screen_resolution() {
+  const HDC screen = ::GetDC(nullptr);
+  Resolution dpi{screen ? ::GetDeviceCaps(screen, LOGPIXELSX) : 0, screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 0};
+  if (screen) ::ReleaseDC(nullptr, screen);
+  if (dpi.x <= 0) dpi.x = 96;
+  if (dpi.y <= 0) dpi.y = 96;
+  return dpi;
+}
+
+HICON program_icon(int size_metric_x, int size_metric_y) {
+  return static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                         ::GetSystemMetrics(size_metric_x), ::GetSystemMetrics(size_metric_y),
+                                         LR_DEFAULTCOLOR | LR_SHARED));
+}
+
+HFONT message_font() {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (!::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return nullptr;
+  return ::CreateFontIndirectW(&metrics.lfMessageFont);
+}
+
+}  // namespace
+
+Win32WindowSystem::Win32WindowSystem()
+    : twips_per_pixel_{kTwipsPerInch / static_cast<float>(screen_resolution().x),
+                       kTwipsPerInch / static_cast<float>(screen_resolution().y)},
+      big_icon_(program_icon(SM_CXICON, SM_CYICON)),
+      small_icon_(program_icon(SM_CXSMICON, SM_CYSMICON)),
+      font_(message_font()) {
+  if (FAILED(ole_.result())) throw RunError(static_cast<std::int32_t>(ole_.result()));
+  WNDCLASSEXW window_class{};
+  window_class.cbSize = sizeof window_class;
+  window_class.style = CS_HREDRAW | CS_VREDRAW;
+  window_class.lpfnWndProc = &Win32Window::window_procedure;
+  window_class.hInstance = ::GetModuleHandleW(nullptr);
+  window_class.hIcon = big_icon_;
+  window_class.hIconSm = small_icon_;
+  window_class.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW, in its wide form
+  window_class.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+  window_class.lpszClassName = kWindowClass;
+  if (!::RegisterClassExW(&window_class)) throw RunError(kMethodFailed, "RegisterClassExW");
+}
+
+Win32WindowSystem::~Win32WindowSystem() {
+  destroy_windows();
+  ::UnregisterClassW(kWindowClass, ::GetModuleHandleW(nullptr));
+}
+
+std::unique_ptr<Window> Win32WindowSystem::do_create_window(const WindowDesign& design) {
+  return std::make_unique<Win32Window>(*this, design);
+}
+
+std::string Win32WindowSystem::do_app_path() { return win32::to_utf8(win32::program_folder()); }
+
+int Win32WindowSystem::do_message_box(const std::string& text, const std::string& title, int style) {
+  // Modal for the whole launcher: every window of it waits for the answer.
+  return ::MessageBoxW(nullptr, win32::to_wide(text).c_str(), win32::to_wide(title).c_str(),
+                       static_cast<UINT>(style) | MB_TASKMODAL);
+}
+
+void Win32WindowSystem::do_run() {
+  MSG message;
+  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (translate_for_browser(message)) continue;
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+  }
+}
+
+void Win32WindowSystem::do_quit() { ::PostQuitMessage(0); }
+
+bool Win32WindowSystem::translate_for_browser(MSG& message) {
+  if (message.message < WM_KEYFIRST || message.message > WM_KEYLAST) return false;
+  Win32Window* window = Win32Window::from_handle(::GetAncestor(message.hwnd, GA_ROOT));
+  return window && window->translate_for_browser(message);
+}
+
+}  // namespace sorvanta::windows
+
+namespace sorvanta {
+std::unique_ptr<WindowSystem> make_platform_window_system() { return std::make_unique<windows::Win32WindowSystem>(); }
+}  // namespace sorvanta

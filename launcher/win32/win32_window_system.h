@@ -1,0 +1,45 @@
+#pragma once
+// Sorvanta's WindowSystem on Windows: top-level Win32 windows made from the designs, the hosted
+// WebBrowser control, MessageBoxW and the thread's message loop.
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "launcher/window_system.h"
+#include "win32/scoped.h"
+
+namespace sorvanta::windows {
+
+class Win32WindowSystem final : public WindowSystem {
+ public:
+  Win32WindowSystem();
+  ~Win32WindowSystem() override;
+
+  // The window class of every launcher window.
+  static constexpr const wchar_t* kWindowClass = L"SorvantaWindow";
+
+  // What every window of the launcher shares.
+  HICON icon(bool small) const { return small ? small_icon_ : big_icon_; }
+  HFONT font() const { return font_.get(); }
+
+ protected:
+  TwipsPerPixel do_twips_per_pixel() const override { return twips_per_pixel_; }
+  std::unique_ptr<Window> do_create_window(const WindowDesign& design) override;
+  std::string do_app_path() override;
+  int do_message_box(const std::string& text, const std::string& title, int style) override;
+  void do_run() override;
+  void do_quit() override;
+
+ private:
+  // Hands a keyboard message to the browser that has the focus, before the window gets it.
+  static bool translate_for_browser(MSG& message);
+
+  win32::OleInit ole_;  // first up, last down: the browser controls need OLE
+  TwipsPerPixel twips_per_pixel_{};
+  HICON big_icon_ = nullptr;  // shared resource icons: never destroyed
+  HICON small_icon_ = nullptr;
+  win32::Font font_;
+};
+
+}  // namespace sorvanta::windows
