@@ -77,7 +77,8 @@ TEST_P(VersionResourceTest, CarriesTheManifest) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, VersionResourceTest,
-                         ::testing::Values(Program{LUDRIMEX_EXE, L"Ludrimex", L"Ludrimex.exe"}),
+                         ::testing::Values(Program{LUDRIMEX_EXE, L"Ludrimex", L"Ludrimex.exe"},
+                                           Program{SORVANTA_EXE, L"Sorvanta", L"Sorvanta.exe"}),
                          [](const auto& param_info) { return utf8(param_info.param.name); });
 
 }  // namespace
