@@ -233,7 +233,14 @@ void BrowserHost::move(const RECT& rect) {
 
 HRESULT BrowserHost::focus() {
   RECT position = site_->rect();
-  return object_->DoVerb(OLEIVERB_UIACTIVATE, nullptr, site_->client_site(), 0, parent_, &position);
+  const HRESULT hr = object_->DoVerb(OLEIVERB_UIACTIVATE, nullptr, site_->client_site(), 0, parent_, &position);
+  if (FAILED(hr) || owns(::GetFocus())) return hr;
+  // A control without a page to activate (still loading, or no HTML engine) takes the keyboard
+  // into its own window, so the page gets it when it comes.
+  HWND control = nullptr;
+  if (FAILED(in_place_->GetWindow(&control)) || !control) return E_FAIL;
+  ::SetFocus(control);
+  return S_OK;
 }
 
 bool BrowserHost::translate_accelerator(MSG& message) {
