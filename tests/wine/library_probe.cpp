@@ -1,30 +1,43 @@
 // Run from a folder of its own by the seam tests: which toolkit libraries the Windows System can
-// load from where it stands. Exit status: bit 0, 1, 2 for STKIT432, VB5STKIT, VB6STKIT loaded through
-// the System; with --unhardened, bits 4, 5, 6 for the same names loaded before the System exists.
+// load from where it stands, and which one the installer's probe picks. Exit status, bit by bit:
+//   0, 1, 2    STKIT432, VB5STKIT, VB6STKIT loaded through the System;
+//   4, 5, 6    the same names loaded before the System exists (with --unhardened);
+//   8, 9, 10   the library left bound after crea_collegamento(0, ".", TITLE, TARGET) (with --create);
+//   12         crea_collegamento answered true.
 // Writes the System's app_path() to app_path.txt in the current directory.
 #include <windows.h>
 
 #include <array>
-#include <cstring>
 #include <fstream>
+#include <string>
 
+#include "patch/form1.h"
 #include "patch/system.h"
 
 int main(int argc, char** argv) {
   const std::array<const char*, 3> names{"STKIT432", "VB5STKIT", "VB6STKIT"};
-  int mask = 0;
-  if (argc > 1 && std::strcmp(argv[1], "--unhardened") == 0) {
+  int status = 0;
+  int next = 1;
+  if (next < argc && std::string(argv[next]) == "--unhardened") {
+    ++next;
     for (std::size_t i = 0; i < names.size(); ++i) {
       if (HMODULE module = ::LoadLibraryA(names[i])) {
-        mask |= 1 << (i + 4);
+        status |= 1 << (i + 4);
         ::FreeLibrary(module);
       }
     }
   }
   const auto system = ludrimex::make_platform_system();
   for (std::size_t i = 0; i < names.size(); ++i) {
-    if (system->load_library(names[i])) mask |= 1 << i;
+    if (system->load_library(names[i])) status |= 1 << i;
+  }
+  if (next + 2 < argc && std::string(argv[next]) == "--create") {
+    ludrimex::Form1 form(*system);
+    if (form.crea_collegamento(0, ".", argv[next + 1], argv[next + 2])) status |= 1 << 12;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      if (::GetModuleHandleA((std::string(names[i]) + ".DLL").c_str())) status |= 1 << (i + 8);
+    }
   }
   std::ofstream("app_path.txt", std::ios::binary) << system->app_path();
-  return mask;
+  return status;
 }

@@ -236,49 +236,59 @@ TEST_F(WindowsSystemTest, LoadFailsForAMissingFileOrOneThatIsNoShortcut) {
 }
 
 // Copies the probe and the chosen toolkit libraries into a program folder of their own, runs it
-// from `current_directory` and returns its exit status (see library_probe.cpp).
+// from `current_directory` with `arguments` and returns its exit status (see library_probe.cpp).
 DWORD probe(const ScratchFolder& program_folder, const std::vector<const char*>& libraries,
-            const fs::path& current_directory, bool unhardened = false) {
+            const fs::path& current_directory, const std::wstring& arguments = {}) {
   fs::copy_file(built(LIBRARY_PROBE_EXE), program_folder / L"probe.exe");
   for (const char* library : libraries) {
     fs::copy_file(built(library), program_folder.path() / built(library).filename());
   }
-  return run(program_folder / L"probe.exe", current_directory, unhardened ? L"--unhardened" : L"");
+  return run(program_folder / L"probe.exe", current_directory, arguments);
 }
 
 constexpr DWORD kStkit432 = 1, kVb5stkit = 2, kVb6stkit = 4;
+constexpr int kBound = 8, kCreated = 1 << 12;
 
-TEST_F(WindowsSystemTest, LibrariesAreFoundInTheProgramsOwnFolder) {
+// The installer's probe (crea_collegamento with 0) run from a program folder holding `libraries`:
+// its exit status, with the shortcut it made checked and removed.
+DWORD probe_and_create(const std::vector<const char*>& libraries, const fs::path& current_directory) {
+  const ScratchFolder program(L"patch");
+  const fs::path link = programs_folder() / L"Prova sonda.lnk";
+  const DWORD status =
+      probe(program, libraries, current_directory, L"--create \"Prova sonda\" C:\\Cat\\Sorvanta.exe");
+  const bool made = fs::exists(link);
+  EXPECT_EQ(made, (status & kCreated) != 0);
+  if (made) {
+    EXPECT_EQ(read_link(link).target, L"C:\\Cat\\Sorvanta.exe");
+  }
+  std::error_code ignored;
+  fs::remove(link, ignored);
+  return status;
+}
+
+TEST_F(WindowsSystemTest, TheProbeTakesTheLastLibraryOfTheProgramsFolderAndKeepsOnlyThatOneLoaded) {
   const ScratchFolder elsewhere(L"cwd");
-  {
-    const ScratchFolder program(L"solo4");
-    EXPECT_EQ(probe(program, {STKIT432_DLL}, elsewhere.path()), kStkit432);
-  }
-  {
-    const ScratchFolder program(L"con5");
-    EXPECT_EQ(probe(program, {STKIT432_DLL, VB5STKIT_DLL}, elsewhere.path()), kStkit432 | kVb5stkit);
-  }
-  {
-    const ScratchFolder program(L"tutte");
-    EXPECT_EQ(probe(program, {STKIT432_DLL, VB5STKIT_DLL, VB6STKIT_DLL}, elsewhere.path()),
-              kStkit432 | kVb5stkit | kVb6stkit);
-  }
-  {
-    const ScratchFolder program(L"nessuna");
-    EXPECT_EQ(probe(program, {}, elsewhere.path()), 0u);
-  }
+  EXPECT_EQ(probe_and_create({STKIT432_DLL}, elsewhere.path()), kStkit432 | kStkit432 << kBound | kCreated);
+  EXPECT_EQ(probe_and_create({STKIT432_DLL, VB5STKIT_DLL}, elsewhere.path()),
+            kStkit432 | kVb5stkit | kVb5stkit << kBound | kCreated);
+  EXPECT_EQ(probe_and_create({STKIT432_DLL, VB5STKIT_DLL, VB6STKIT_DLL}, elsewhere.path()),
+            kStkit432 | kVb5stkit | kVb6stkit | kVb6stkit << kBound | kCreated);
+  EXPECT_EQ(probe_and_create({}, elsewhere.path()), 0u);
 }
 
 TEST_F(WindowsSystemTest, ALibraryPlantedInTheCurrentDirectoryIsNeverLoaded) {
   const ScratchFolder downloads(L"scaricati");
   fs::copy_file(built(VB6STKIT_DLL), downloads / L"VB6STKIT.DLL");
   fs::copy_file(built(VB5STKIT_DLL), downloads / L"VB5STKIT.DLL");
-  const ScratchFolder program(L"patch");
-  // Loaded the plain way, before the System exists, the planted libraries are found: the check
-  // below would see them if the search order still held the current directory.
-  const DWORD status = probe(program, {STKIT432_DLL}, downloads.path(), true);
-  EXPECT_EQ(status >> 4, (kVb5stkit | kVb6stkit | kStkit432));
-  EXPECT_EQ(status & 0xF, kStkit432);
+  {
+    // Loaded the plain way, before the System exists, the planted libraries are found: the checks
+    // below would see them if the search order still held the current directory.
+    const ScratchFolder program(L"patch");
+    const DWORD status = probe(program, {STKIT432_DLL}, downloads.path(), L"--unhardened");
+    EXPECT_EQ(status >> 4 & 0xF, kVb5stkit | kVb6stkit | kStkit432);
+    EXPECT_EQ(status & 0xF, kStkit432);
+  }
+  EXPECT_EQ(probe_and_create({STKIT432_DLL}, downloads.path()), kStkit432 | kStkit432 << kBound | kCreated);
 }
 
 TEST_F(WindowsSystemTest, AppPathIsTheProgramsFolderWithTheBackslashOnlyAtADrivesRoot) {
