@@ -207,6 +207,7 @@ void WindowSystem::destroy_windows() {
   for (auto& w : windows_) discarded_.push_back(std::move(w));
   windows_.clear();
   active_ = nullptr;
+  if (depth_ == 0) collect();
 }
 
 void WindowSystem::load_window(const WindowDesign& design,

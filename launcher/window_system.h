@@ -228,6 +228,8 @@ class Window {
   const WindowDesign& design() const { return design_; }
   WindowSystem& system() const { return system_; }
   bool visible() const { return visible_; }
+  // True once the window has been unloaded (or the program ended).
+  bool unloaded() const { return destroyed_; }
 
   const std::string& caption() const { return caption_; }
   void set_caption(const std::string& text);
