@@ -1,0 +1,111 @@
+#include "launcher/gtk/gtk_window_system.h"
+
+#include <cstddef>
+#include <filesystem>
+#include <stdexcept>
+
+extern const unsigned char sorvanta_icon_png[];
+extern const std::size_t sorvanta_icon_png_size;
+
+namespace sorvanta::gtk {
+
+namespace {
+
+// Push buttons as the designs draw them: small, with their caption inside their few pixels.
+constexpr const char* kCss =
+    "button.sorvanta-command { min-height: 0; min-width: 0; padding: 0 4px; font-size: 9pt; }";
+
+GObjectPtr<GdkPixbuf> decode_icon() {
+  auto loader = GObjectPtr<GdkPixbufLoader>::adopt(gdk_pixbuf_loader_new_with_type("png", nullptr));
+  if (!loader) return {};
+  const bool written = gdk_pixbuf_loader_write(loader.get(), sorvanta_icon_png, sorvanta_icon_png_size, nullptr);
+  const bool closed = gdk_pixbuf_loader_close(loader.get(), nullptr);
+  if (!written || !closed) return {};
+  return GObjectPtr<GdkPixbuf>(gdk_pixbuf_loader_get_pixbuf(loader.get()));
+}
+
+}  // namespace
+
+GtkMessageType message_type(int style) {
+  switch (style & 0x70) {
+    case 16: return GTK_MESSAGE_ERROR;
+    case 32: return GTK_MESSAGE_QUESTION;
+    case 48: return GTK_MESSAGE_WARNING;
+    case 64: return GTK_MESSAGE_INFO;
+    default: return GTK_MESSAGE_OTHER;
+  }
+}
+
+GtkWindowSystem::GtkWindowSystem()
+    : icon_(decode_icon()),
+      // Nothing of the pages' browsing is kept on disk: the launcher writes no file.
+      web_context_(GObjectPtr<WebKitWebContext>::adopt(webkit_web_context_new_ephemeral())),
+      web_settings_(GObjectPtr<WebKitSettings>::adopt(webkit_settings_new())),
+      css_(GObjectPtr<GtkCssProvider>::adopt(gtk_css_provider_new())),
+      loop_(g_main_loop_new(nullptr, FALSE), g_main_loop_unref) {
+  // Pages open windows from script without a click, as the Windows control lets them.
+  webkit_settings_set_javascript_can_open_windows_automatically(web_settings_.get(), TRUE);
+  // Message boxes and the print dialog carry the program's icon too.
+  if (icon_) gtk_window_set_default_icon(icon_.get());
+  gtk_css_provider_load_from_data(css_.get(), kCss, -1, nullptr);
+  gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css_.get()),
+                                            GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+}
+
+GtkWindowSystem::~GtkWindowSystem() {
+  destroy_windows();
+  gtk_style_context_remove_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css_.get()));
+}
+
+WebKitBrowser* GtkWindowSystem::browser_from(Automation automation) const {
+  auto* candidate = static_cast<WebKitBrowser*>(automation.get());
+  return browsers_.contains(candidate) ? candidate : nullptr;
+}
+
+WindowSystem::TwipsPerPixel GtkWindowSystem::do_twips_per_pixel() const {
+  double dpi = gdk_screen_get_resolution(gdk_screen_get_default());
+  if (dpi <= 0) dpi = 96;
+  const auto tpp = static_cast<Single>(1440.0 / dpi);
+  return {tpp, tpp};
+}
+
+std::unique_ptr<Window> GtkWindowSystem::do_create_window(const WindowDesign& design) {
+  return std::make_unique<GtkFormWindow>(*this, design);
+}
+
+std::string GtkWindowSystem::do_app_path() {
+  std::error_code error;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) throw RunError(kMethodFailed, "Impossibile leggere il percorso del programma: " + error.message());
+  return exe.parent_path().string();
+}
+
+int GtkWindowSystem::do_message_box(const std::string& text, const std::string& title, int style) {
+  if ((style & 0x0F) != kVbOkOnly) throw RunError(kInvalidArgument);
+  Window* active = active_window();
+  GtkWindow* parent = nullptr;
+  if (active != nullptr && active->visible()) parent = static_cast<GtkFormWindow*>(active)->toplevel();
+  GtkWidget* dialog = gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, message_type(style), GTK_BUTTONS_OK, "%s",
+                                             text.c_str());
+  GObjectPtr<GtkWidget> owned(dialog);
+  gtk_window_set_title(GTK_WINDOW(dialog), title.c_str());
+  if (parent == nullptr) gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
+  gtk_dialog_run(GTK_DIALOG(dialog));  // closing it from its frame answers OK too: it is the only button
+  gtk_widget_destroy(dialog);
+  return kVbOk;
+}
+
+void GtkWindowSystem::do_run() { g_main_loop_run(loop_.get()); }
+
+void GtkWindowSystem::do_quit() { g_main_loop_quit(loop_.get()); }
+
+}  // namespace sorvanta::gtk
+
+namespace sorvanta {
+
+std::unique_ptr<WindowSystem> make_platform_window_system() {
+  if (!gtk_init_check(nullptr, nullptr)) throw std::runtime_error("nessuno schermo su cui aprire le finestre");
+  return std::make_unique<gtk::GtkWindowSystem>();
+}
+
+}  // namespace sorvanta
