@@ -13,7 +13,7 @@ namespace {
 
 // Push buttons as the designs draw them: small, with their caption inside their few pixels.
 constexpr const char* kCss =
-    "button.sorvanta-command { min-height: 0; min-width: 0; padding: 0 4px; font-size: 9pt; }";
+    "button.sorvanta-command { min-height: 0; min-width: 0; padding: 0 2px; font-size: 8pt; }";
 
 GObjectPtr<GdkPixbuf> decode_icon() {
   auto loader = GObjectPtr<GdkPixbufLoader>::adopt(gdk_pixbuf_loader_new_with_type("png", nullptr));
