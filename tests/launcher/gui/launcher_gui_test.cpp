@@ -2,6 +2,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "launcher/frm_start.h"
 #include "tests/launcher/gui/harness.h"
 
@@ -42,6 +44,7 @@ class Launcher : public ::testing::Test {
   // Starts the launcher beside a copy of the sample catalogue and waits for its start page.
   void start(const std::string& folder = "Catalogo") {
     system = std::make_unique<TestWindowSystem>(make_catalogue(folder));
+    ASSERT_EQ(system->pixels_x(15), 1) << "the expected pixels are those of a 96 dpi screen (Xvfb's)";
     system->load<FrmStart>();
     ASSERT_EQ(system->loaded("frmVB").size(), 1u);
     ASSERT_EQ(system->windows().size(), 1u) << "frmStart has gone";
