@@ -1,4 +1,5 @@
-// The programs' resources as Windows reads them: the Italian version information and the manifest.
+// The programs' resources as Windows reads them: the Italian version information, the manifest and
+// the icon.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -64,7 +65,7 @@ TEST_P(VersionResourceTest, IsItalianWithTheProgramsNamesAndVersion) {
   EXPECT_EQ(fixed->dwFileVersionLS, 0u);
 }
 
-TEST_P(VersionResourceTest, CarriesTheManifest) {
+TEST_P(VersionResourceTest, CarriesTheManifestAndTheIcon) {
   const fs::path program = built(GetParam().path);
   const win32::Library module(::LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
   ASSERT_TRUE(module);
@@ -74,6 +75,17 @@ TEST_P(VersionResourceTest, CarriesTheManifest) {
   const std::string xml(text, ::SizeofResource(module.get(), manifest));
   EXPECT_NE(xml.find("Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos);
   EXPECT_NE(xml.find("level=\"asInvoker\""), std::string::npos);
+
+  // The catalogue's icon: one 64 x 64 image of 256 colours (8 bits a pixel).
+  const HRSRC group = ::FindResourceW(module.get(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
+  ASSERT_NE(group, nullptr);
+  const auto* bytes = static_cast<const unsigned char*>(::LockResource(::LoadResource(module.get(), group)));
+  const auto word = [&](std::size_t at) { return static_cast<unsigned>(bytes[at] | bytes[at + 1] << 8); };
+  ASSERT_GE(::SizeofResource(module.get(), group), 6u + 14u);
+  EXPECT_EQ(word(4), 1u);  // images in the group
+  EXPECT_EQ(bytes[6], 64);  // width
+  EXPECT_EQ(bytes[7], 64);  // height
+  EXPECT_EQ(word(6 + 6), 8u);  // bits a pixel
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, VersionResourceTest,
