@@ -56,14 +56,6 @@ struct LibraryTraits {
   static HMODULE invalid() { return nullptr; }
   static void close(HMODULE h) { ::FreeLibrary(h); }
 };
-struct WindowTraits {
-  static HWND invalid() { return nullptr; }
-  static void close(HWND h) { ::DestroyWindow(h); }
-};
-struct IconTraits {
-  static HICON invalid() { return nullptr; }
-  static void close(HICON h) { ::DestroyIcon(h); }
-};
 struct FontTraits {
   static HFONT invalid() { return nullptr; }
   static void close(HFONT h) { ::DeleteObject(h); }
@@ -77,8 +69,6 @@ using KernelHandle = Unique<KernelHandleTraits>;
 using ObjectHandle = Unique<ObjectHandleTraits>;
 using FindHandle = Unique<FindHandleTraits>;
 using Library = Unique<LibraryTraits>;
-using Window = Unique<WindowTraits>;
-using Icon = Unique<IconTraits>;
 using Font = Unique<FontTraits>;
 using TaskMem = Unique<TaskMemTraits>;
 

@@ -59,26 +59,23 @@ Child::Child(const fs::path& program, const fs::path& current_directory, const s
     throw std::runtime_error("CreateProcessW failed for " + utf8(program.wstring()));
   }
   ::CloseHandle(info.hThread);
-  process_ = info.hProcess;
+  process_.reset(info.hProcess);
   id_ = info.dwProcessId;
 }
 
-Child::~Child() {
-  kill();
-  ::CloseHandle(process_);
-}
+Child::~Child() { kill(); }
 
 DWORD Child::wait(DWORD timeout_ms) {
-  if (::WaitForSingleObject(process_, timeout_ms) != WAIT_OBJECT_0) return STILL_ACTIVE;
+  if (::WaitForSingleObject(process_.get(), timeout_ms) != WAIT_OBJECT_0) return STILL_ACTIVE;
   DWORD status = 0;
-  ::GetExitCodeProcess(process_, &status);
+  ::GetExitCodeProcess(process_.get(), &status);
   return status;
 }
 
 void Child::kill() {
-  if (::WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
-    ::TerminateProcess(process_, 99);
-    ::WaitForSingleObject(process_, 10000);
+  if (::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+    ::TerminateProcess(process_.get(), 99);
+    ::WaitForSingleObject(process_.get(), 10000);
   }
 }
 

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <string>
 
+#include "win32/scoped.h"
+
 namespace wine_test {
 
 namespace fs = std::filesystem;
@@ -44,7 +46,7 @@ class Child {
   void kill();
 
  private:
-  HANDLE process_ = nullptr;
+  win32::ObjectHandle process_;
   DWORD id_ = 0;
 };
 
