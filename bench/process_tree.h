@@ -1,0 +1,15 @@
+#pragma once
+// The processes a measured program started (its web and network processes), read from /proc.
+#include <sys/types.h>
+
+#include <vector>
+
+namespace bench {
+
+// `root` and every process descended from it, `root` first.
+std::vector<pid_t> process_tree(pid_t root);
+
+// Peak resident set (VmHWM) of one process in KiB; 0 when it is gone.
+long peak_rss_kib(pid_t pid);
+
+}  // namespace bench
