@@ -20,7 +20,9 @@ namespace ludrimex {
 using Status = std::int32_t;
 inline constexpr Status kOk = 0;
 inline constexpr Status kFail = static_cast<Status>(0x80004005);  // E_FAIL
-inline bool failed(Status s) { return s < 0; }
+inline bool failed(Status s) {
+  return s < 0;
+}
 
 // Message box styles the installer uses.
 inline constexpr int kMbOk = 0;
@@ -65,7 +67,7 @@ class ProcessSnapshot {
 class ShellLink {
  public:
   virtual ~ShellLink() = default;
-  virtual Status load(const std::string& path, std::uint32_t mode) = 0;  // mode 0: STGM_READ
+  virtual Status load(const std::string& path, std::uint32_t mode) = 0;      // mode 0: STGM_READ
   virtual Status get_path(std::span<char> buffer, std::uint32_t flags) = 0;  // 2: SLGP_UNCPRIORITY
   virtual Status get_working_directory(std::span<char> buffer) = 0;
   virtual Status get_arguments(std::span<char> buffer) = 0;
@@ -131,7 +133,7 @@ class System {
                                            const std::string& genitore) = 0;
 
   // Files. Each throws RunError (53, 70, 75, 76, ...) naming the file when the system refuses.
-  virtual std::string read_file(const std::string& path) = 0;  // every byte
+  virtual std::string read_file(const std::string& path) = 0;                       // every byte
   virtual void append_file(const std::string& path, const std::string& bytes) = 0;  // creates it
   virtual void write_file(const std::string& path, const std::string& bytes) = 0;   // replaces it
   virtual void delete_file(const std::string& path) = 0;
