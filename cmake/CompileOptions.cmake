@@ -1,6 +1,7 @@
 # Compile options shared by every target of the project.
 option(VELTRANO_WERROR "Treat warnings as errors" ON)
 option(VELTRANO_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(VELTRANO_FUZZ "Build the libFuzzer targets (clang; flags in the fuzz preset)" OFF)
 
 if(MSVC)
   # One program file each, as with mingw-w64's static runtime.
