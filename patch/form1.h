@@ -30,7 +30,8 @@ class Form1 {
   void correzione_path(const std::string& Path, const std::string& a);
 
   // Has a setup-toolkit library make the shortcut `titolo`.lnk; 0 probes for one. Never throws.
-  bool crea_collegamento(std::int32_t libreria, std::string gruppo, std::string titolo, std::string percorso);
+  bool crea_collegamento(std::int32_t libreria, const std::string& gruppo, const std::string& titolo,
+                         const std::string& percorso);
 
   std::string nome_processo;
   std::vector<voce_patch> elenco_patch;

@@ -30,8 +30,8 @@ std::int32_t probe_toolkit(System& system) {
 
 }  // namespace
 
-bool Form1::crea_collegamento(std::int32_t libreria, std::string gruppo, std::string titolo,
-                              std::string percorso) {
+bool Form1::crea_collegamento(std::int32_t libreria, const std::string& gruppo, const std::string& titolo,
+                              const std::string& percorso) {
   try {
     if (libreria == 0) libreria = probe_toolkit(system_);
     std::int32_t result = 0;
