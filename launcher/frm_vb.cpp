@@ -55,9 +55,13 @@ void FrmVB::query_unload(int& /*cancel*/, UnloadMode /*mode*/) {
   window_.system().message_box(kClosingText, kClosingTitle, kVbOkOnly + kVbInformation);
 }
 
-void FrmVB::unload(int& /*cancel*/) { window_.system().end(); }
+void FrmVB::unload(int& /*cancel*/) {
+  window_.system().end();
+}
 
-void FrmVB::title_change(Browser& /*source*/, const std::string& text) { window_.set_caption(text); }
+void FrmVB::title_change(Browser& /*source*/, const std::string& text) {
+  window_.set_caption(text);
+}
 
 void FrmVB::new_window2(Browser& /*source*/, Automation& pp_disp, bool& /*cancel*/) {
   FrmVBP& popup = window_.system().load<FrmVBP>();

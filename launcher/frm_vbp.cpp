@@ -39,12 +39,16 @@ const WindowDesign& FrmVBP::design() {
 }
 
 // Keyboard input belongs to the page, not to the button.
-void FrmVBP::activate() { web2_.set_focus(); }
+void FrmVBP::activate() {
+  web2_.set_focus();
+}
 
 void FrmVBP::click(CommandButton& /*source*/) {
   web2_.exec_wb(kOleCmdIdPrint, kOleCmdExecOptPromptUser, std::int16_t{0}, std::int16_t{0});
 }
 
-void FrmVBP::title_change(Browser& /*source*/, const std::string& text) { window_.set_caption(text); }
+void FrmVBP::title_change(Browser& /*source*/, const std::string& text) {
+  window_.set_caption(text);
+}
 
 }  // namespace sorvanta

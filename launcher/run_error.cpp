@@ -6,12 +6,18 @@ namespace sorvanta {
 
 std::string error_description(std::int32_t number) {
   switch (number) {
-    case kInvalidArgument: return "Chiamata di routine o argomento non validi";
-    case kOverflow: return "Overflow";
-    case kInvalidPropertyValue: return "Valore della proprietà non valido";
-    case kMethodFailed: return "Errore di automazione: errore non specificato";
-    case kCommandNotSupported: return "Errore di automazione: comando non supportato";
-    default: return "Errore definito dall'applicazione o dall'oggetto";
+    case kInvalidArgument:
+      return "Chiamata di routine o argomento non validi";
+    case kOverflow:
+      return "Overflow";
+    case kInvalidPropertyValue:
+      return "Valore della proprietà non valido";
+    case kMethodFailed:
+      return "Errore di automazione: errore non specificato";
+    case kCommandNotSupported:
+      return "Errore di automazione: comando non supportato";
+    default:
+      return "Errore definito dall'applicazione o dall'oggetto";
   }
 }
 

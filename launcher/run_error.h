@@ -14,7 +14,7 @@ enum ErrorNumber : std::int32_t {
   kInvalidArgument = 5,
   kOverflow = 6,
   kInvalidPropertyValue = 380,
-  kMethodFailed = static_cast<std::int32_t>(0x80004005),  // E_FAIL from a control's method
+  kMethodFailed = static_cast<std::int32_t>(0x80004005),         // E_FAIL from a control's method
   kCommandNotSupported = static_cast<std::int32_t>(0x80040100),  // OLECMDERR_E_NOTSUPPORTED
 };
 

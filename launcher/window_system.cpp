@@ -49,9 +49,13 @@ void Control::raise(const std::function<void()>& handler) {
   window_.system().dispatch(handler, true);
 }
 
-WindowEvents& Control::events() const { return *window_.events_; }
+WindowEvents& Control::events() const {
+  return *window_.events_;
+}
 
-void Control::check_loaded() const { window_.check_loaded(); }
+void Control::check_loaded() const {
+  window_.check_loaded();
+}
 
 void Browser::set_register_as_browser(bool value) {
   check_loaded();
@@ -90,8 +94,9 @@ void Window::check_loaded() const {
 void Window::create_controls() {
   std::vector<const ControlDesign*> by_tab_order;
   for (const ControlDesign& c : design_.controls) by_tab_order.push_back(&c);
-  std::stable_sort(by_tab_order.begin(), by_tab_order.end(),
-                   [](const ControlDesign* a, const ControlDesign* b) { return a->tab_index < b->tab_index; });
+  std::stable_sort(
+      by_tab_order.begin(), by_tab_order.end(),
+      [](const ControlDesign* a, const ControlDesign* b) { return a->tab_index < b->tab_index; });
   for (const ControlDesign* c : by_tab_order) {
     std::unique_ptr<Control> made;
     if (c->kind == ControlKind::web_browser) {
@@ -115,13 +120,15 @@ Control& Window::control(std::string_view name) const {
 
 Browser& Window::browser(std::string_view name) const {
   Control& c = control(name);
-  if (c.design().kind != ControlKind::web_browser) throw std::out_of_range(std::string(name) + " is no browser");
+  if (c.design().kind != ControlKind::web_browser)
+    throw std::out_of_range(std::string(name) + " is no browser");
   return static_cast<Browser&>(c);
 }
 
 CommandButton& Window::button(std::string_view name) const {
   Control& c = control(name);
-  if (c.design().kind != ControlKind::command_button) throw std::out_of_range(std::string(name) + " is no button");
+  if (c.design().kind != ControlKind::command_button)
+    throw std::out_of_range(std::string(name) + " is no button");
   return static_cast<CommandButton&>(c);
 }
 
@@ -199,7 +206,9 @@ void Window::raise_close_request(UnloadMode mode) {
 
 // ---- WindowSystem -----------------------------------------------------------------------------
 
-WindowSystem::~WindowSystem() { destroy_windows(); }
+WindowSystem::~WindowSystem() {
+  destroy_windows();
+}
 
 void WindowSystem::destroy_windows() {
   ending_ = true;
@@ -297,7 +306,9 @@ void WindowSystem::discard(Window& window) {
   if (windows_.empty()) stop_loop();
 }
 
-void WindowSystem::collect() { discarded_.clear(); }
+void WindowSystem::collect() {
+  discarded_.clear();
+}
 
 int WindowSystem::checked_pixels(Single twips, Single twips_per_pixel) const {
   if (std::isnan(twips) || twips < 0) throw RunError(kInvalidPropertyValue);
@@ -314,8 +325,12 @@ int WindowSystem::pixels_y(Single twips) const {
   return static_cast<int>(std::lround(twips / do_twips_per_pixel().y));
 }
 
-Single WindowSystem::twips_x(int pixels) const { return static_cast<Single>(pixels) * do_twips_per_pixel().x; }
+Single WindowSystem::twips_x(int pixels) const {
+  return static_cast<Single>(pixels) * do_twips_per_pixel().x;
+}
 
-Single WindowSystem::twips_y(int pixels) const { return static_cast<Single>(pixels) * do_twips_per_pixel().y; }
+Single WindowSystem::twips_y(int pixels) const {
+  return static_cast<Single>(pixels) * do_twips_per_pixel().y;
+}
 
 }  // namespace sorvanta

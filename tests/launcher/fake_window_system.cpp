@@ -6,13 +6,16 @@ namespace sorvanta::testing {
 
 namespace {
 std::string rect_text(int left, int top, int width, int height) {
-  return std::to_string(left) + "," + std::to_string(top) + "," + std::to_string(width) + "," + std::to_string(height);
+  return std::to_string(left) + "," + std::to_string(top) + "," + std::to_string(width) + "," +
+         std::to_string(height);
 }
 }  // namespace
 
 // ---- FakeBrowser ----
 
-std::string FakeBrowser::id() const { return static_cast<FakeWindow&>(window()).id() + "." + name(); }
+std::string FakeBrowser::id() const {
+  return static_cast<FakeWindow&>(window()).id() + "." + name();
+}
 
 FakeBrowser::NewWindowAnswer FakeBrowser::fire_new_window2() {
   NewWindowAnswer answer{Automation{}, false};
@@ -53,16 +56,22 @@ void FakeBrowser::do_exec_wb(std::int32_t cmd_id, std::int32_t exec_opt, std::in
 
 // ---- FakeButton ----
 
-std::string FakeButton::id() const { return static_cast<FakeWindow&>(window()).id() + "." + name(); }
+std::string FakeButton::id() const {
+  return static_cast<FakeWindow&>(window()).id() + "." + name();
+}
 
 void FakeButton::do_move(int left, int top, int width, int height) {
   rect = {left, top, width, height};
   fake_.log.push_back(id() + " move " + rect_text(left, top, width, height));
 }
 
-void FakeButton::do_set_focus() { fake_.log.push_back(id() + " SetFocus"); }
+void FakeButton::do_set_focus() {
+  fake_.log.push_back(id() + " SetFocus");
+}
 
-void FakeButton::do_set_caption(const std::string& text) { fake_.log.push_back(id() + " caption " + text); }
+void FakeButton::do_set_caption(const std::string& text) {
+  fake_.log.push_back(id() + " caption " + text);
+}
 
 // ---- FakeWindow ----
 
@@ -70,10 +79,12 @@ FakeWindow::FakeWindow(FakeWindowSystem& fake, const WindowDesign& design, std::
     : Window(fake, design),
       fake_(fake),
       id_(std::move(id)),
-      size_{fake.pixels_x(static_cast<Single>(design.width)), fake.pixels_y(static_cast<Single>(design.height))} {}
+      size_{fake.pixels_x(static_cast<Single>(design.width)),
+            fake.pixels_y(static_cast<Single>(design.height))} {}
 
 void FakeWindow::fire_resize_to(int width_twips, int height_twips) {
-  size_ = {system().pixels_x(static_cast<Single>(width_twips)), system().pixels_y(static_cast<Single>(height_twips))};
+  size_ = {system().pixels_x(static_cast<Single>(width_twips)),
+           system().pixels_y(static_cast<Single>(height_twips))};
   raise_resize();
 }
 
@@ -91,7 +102,9 @@ std::unique_ptr<CommandButton> FakeWindow::do_create_button(const ControlDesign&
   return button;
 }
 
-void FakeWindow::do_set_caption(const std::string& text) { fake_.log.push_back(id_ + " caption " + text); }
+void FakeWindow::do_set_caption(const std::string& text) {
+  fake_.log.push_back(id_ + " caption " + text);
+}
 
 void FakeWindow::do_show() {
   shown_ = true;

@@ -3,8 +3,8 @@
 // and lets tests raise the platform's events by hand.
 #include <functional>
 #include <map>
-#include <set>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 

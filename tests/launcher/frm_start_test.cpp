@@ -9,8 +9,8 @@
 namespace sorvanta {
 namespace {
 
-using testing::FakeWindowSystem;
 using ::testing::ElementsAre;
+using testing::FakeWindowSystem;
 
 std::vector<std::string> navigations_after_start(const std::string& app_path) {
   FakeWindowSystem fake(app_path);

@@ -10,12 +10,12 @@
 namespace sorvanta {
 namespace {
 
+using ::testing::ElementsAre;
 using testing::FakeBrowser;
 using testing::FakeWindow;
 using testing::FakeWindowSystem;
 using testing::MessageBoxCall;
 using testing::PixelRect;
-using ::testing::ElementsAre;
 
 class CatalogueWindow : public ::testing::Test {
  protected:
@@ -38,7 +38,7 @@ TEST_F(CatalogueWindow, BrowserTakesTheWindowSizeLessTheMarginsFromTheFirstShowi
   frm_vb().fire_resize_to(15000, 11010);  // maximised
   EXPECT_EQ(web().width(), 14850);
   EXPECT_EQ(web().height(), 10510);
-  frm_vb().fire_resize_to(2400, 420);  // minimised: too low for the height margin
+  frm_vb().fire_resize_to(2400, 420);   // minimised: too low for the height margin
   frm_vb().fire_resize_to(9000, 6375);  // restored
   EXPECT_EQ(web().width(), 8850);
   EXPECT_EQ(web().height(), 5875);
@@ -85,7 +85,9 @@ TEST_F(CatalogueWindow, EveryNewWindowRequestGetsItsOwnPopUp) {
 
   for (const std::string id : {"frmVBP#1", "frmVBP#2"}) {
     const auto& log = fake.log;
-    auto at = [&](const std::string& entry) { return std::find(log.begin(), log.end(), id + entry) - log.begin(); };
+    auto at = [&](const std::string& entry) {
+      return std::find(log.begin(), log.end(), id + entry) - log.begin();
+    };
     const auto registered = at(".web2 RegisterAsBrowser=1");
     ASSERT_LT(registered, static_cast<long>(log.size())) << id;
     EXPECT_LT(at(" create"), registered);
@@ -119,13 +121,15 @@ TEST_F(CatalogueWindow, ClosingWithPopUpsOpenShowsOneBoxThenEndsEverything) {
 
   EXPECT_THROW(fake.run(), ProgramEnd);
 
-  EXPECT_THAT(fake.message_boxes, ElementsAre(MessageBoxCall{"Grazie per aver utilizzato il catalogo Veltrano!",
-                                                             "Veltrano S.r.l.", kVbInformation}));
+  EXPECT_THAT(fake.message_boxes,
+              ElementsAre(MessageBoxCall{"Grazie per aver utilizzato il catalogo Veltrano!",
+                                         "Veltrano S.r.l.", kVbInformation}));
   EXPECT_EQ(fake.destroyed, (std::set<std::string>{"frmStart#1", "frmVB#1", "frmVBP#1", "frmVBP#2"}));
   EXPECT_TRUE(fake.windows().empty());
   EXPECT_EQ(fake.quits, 1);
   // The box came before anything went.
-  auto box = std::find(fake.log.begin(), fake.log.end(), "MsgBox Grazie per aver utilizzato il catalogo Veltrano!");
+  auto box =
+      std::find(fake.log.begin(), fake.log.end(), "MsgBox Grazie per aver utilizzato il catalogo Veltrano!");
   EXPECT_LT(box, std::find(fake.log.begin(), fake.log.end(), "frmVBP#1 destroy"));
 }
 

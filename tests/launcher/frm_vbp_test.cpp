@@ -10,12 +10,12 @@
 namespace sorvanta {
 namespace {
 
+using ::testing::ElementsAre;
 using testing::ExecWbCall;
 using testing::FakeBrowser;
 using testing::FakeWindow;
 using testing::FakeWindowSystem;
 using testing::PixelRect;
-using ::testing::ElementsAre;
 
 class PopUp : public ::testing::Test {
  protected:

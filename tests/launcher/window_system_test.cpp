@@ -156,9 +156,7 @@ TEST_F(Seam, AnErrorInAPlatformEventEndsTheRunAndSilencesLaterEvents) {
 }
 
 TEST_F(Seam, ErrorsOfTheLogicsOwnCallsReachTheCaller) {
-  Scripted::on_load = [](Scripted& s) {
-    s.on_resize = [] { throw RunError(kOverflow); };
-  };
+  Scripted::on_load = [](Scripted& s) { s.on_resize = [] { throw RunError(kOverflow); }; };
   Scripted& s = load();
   Scripted::on_load = [](Scripted&) {};
   EXPECT_THROW(s.window.show(), RunError);
