@@ -17,12 +17,16 @@ GtkFormWindow::GtkFormWindow(GtkWindowSystem& system, const WindowDesign& design
   gtk_container_add(GTK_CONTAINER(w), layout_.get());
   gtk_widget_show(layout_.get());
   switch (design.border_style) {
-    case BorderStyle::none: gtk_window_set_decorated(w, FALSE); [[fallthrough]];
+    case BorderStyle::none:
+      gtk_window_set_decorated(w, FALSE);
+      [[fallthrough]];
     case BorderStyle::fixed_single:
       gtk_window_set_resizable(w, FALSE);
       gtk_widget_set_size_request(layout_.get(), client_.width, client_.height);
       break;
-    case BorderStyle::sizable: gtk_window_set_default_size(w, client_.width, client_.height); break;
+    case BorderStyle::sizable:
+      gtk_window_set_default_size(w, client_.width, client_.height);
+      break;
   }
   gtk_window_set_deletable(w, design.control_box ? TRUE : FALSE);
   if (design.centred) gtk_window_set_position(w, GTK_WIN_POS_CENTER);
@@ -34,7 +38,9 @@ GtkFormWindow::GtkFormWindow(GtkWindowSystem& system, const WindowDesign& design
   allocate_signal_ = SignalConnection(layout_.get(), "size-allocate", G_CALLBACK(on_allocate), this);
 }
 
-GtkFormWindow::~GtkFormWindow() { do_destroy(); }
+GtkFormWindow::~GtkFormWindow() {
+  do_destroy();
+}
 
 std::unique_ptr<Browser> GtkFormWindow::do_create_browser(const ControlDesign& design) {
   return std::make_unique<WebKitBrowser>(*this, design);
@@ -44,13 +50,17 @@ std::unique_ptr<CommandButton> GtkFormWindow::do_create_button(const ControlDesi
   return std::make_unique<GtkPushButton>(*this, design);
 }
 
-void GtkFormWindow::do_set_caption(const std::string& text) { gtk_window_set_title(toplevel(), text.c_str()); }
+void GtkFormWindow::do_set_caption(const std::string& text) {
+  gtk_window_set_title(toplevel(), text.c_str());
+}
 
 Window::PixelSize GtkFormWindow::do_outer_size() const {
   return {client_.width + frame_.width, client_.height + frame_.height};
 }
 
-void GtkFormWindow::do_show() { gtk_widget_show(window_.get()); }
+void GtkFormWindow::do_show() {
+  gtk_widget_show(window_.get());
+}
 
 void GtkFormWindow::do_destroy() {
   if (native_gone_) return;

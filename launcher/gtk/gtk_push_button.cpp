@@ -19,12 +19,16 @@ void GtkPushButton::do_move(int left, int top, int width, int height) {
   gtk_layout_move(form_window_.client_area(), button_.get(), left, top);
 }
 
-void GtkPushButton::do_set_focus() { gtk_widget_grab_focus(button_.get()); }
+void GtkPushButton::do_set_focus() {
+  gtk_widget_grab_focus(button_.get());
+}
 
 void GtkPushButton::do_set_caption(const std::string& text) {
   gtk_label_set_text(GTK_LABEL(gtk_bin_get_child(GTK_BIN(button_.get()))), text.c_str());
 }
 
-void GtkPushButton::on_clicked(GtkButton*, gpointer self) { static_cast<GtkPushButton*>(self)->raise_click(); }
+void GtkPushButton::on_clicked(GtkButton*, gpointer self) {
+  static_cast<GtkPushButton*>(self)->raise_click();
+}
 
 }  // namespace sorvanta::gtk

@@ -18,7 +18,8 @@ constexpr const char* kCss =
 GObjectPtr<GdkPixbuf> decode_icon() {
   auto loader = GObjectPtr<GdkPixbufLoader>::adopt(gdk_pixbuf_loader_new_with_type("png", nullptr));
   if (!loader) return {};
-  const bool written = gdk_pixbuf_loader_write(loader.get(), sorvanta_icon_png, sorvanta_icon_png_size, nullptr);
+  const bool written =
+      gdk_pixbuf_loader_write(loader.get(), sorvanta_icon_png, sorvanta_icon_png_size, nullptr);
   const bool closed = gdk_pixbuf_loader_close(loader.get(), nullptr);
   if (!written || !closed) return {};
   return GObjectPtr<GdkPixbuf>(gdk_pixbuf_loader_get_pixbuf(loader.get()));
@@ -28,11 +29,16 @@ GObjectPtr<GdkPixbuf> decode_icon() {
 
 GtkMessageType message_type(int style) {
   switch (style & 0x70) {
-    case 16: return GTK_MESSAGE_ERROR;
-    case 32: return GTK_MESSAGE_QUESTION;
-    case 48: return GTK_MESSAGE_WARNING;
-    case 64: return GTK_MESSAGE_INFO;
-    default: return GTK_MESSAGE_OTHER;
+    case 16:
+      return GTK_MESSAGE_ERROR;
+    case 32:
+      return GTK_MESSAGE_QUESTION;
+    case 48:
+      return GTK_MESSAGE_WARNING;
+    case 64:
+      return GTK_MESSAGE_INFO;
+    default:
+      return GTK_MESSAGE_OTHER;
   }
 }
 
@@ -76,7 +82,8 @@ std::unique_ptr<Window> GtkWindowSystem::do_create_window(const WindowDesign& de
 std::string GtkWindowSystem::do_app_path() {
   std::error_code error;
   const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) throw RunError(kMethodFailed, "Impossibile leggere il percorso del programma: " + error.message());
+  if (error)
+    throw RunError(kMethodFailed, "Impossibile leggere il percorso del programma: " + error.message());
   return exe.parent_path().string();
 }
 
@@ -85,8 +92,8 @@ int GtkWindowSystem::do_message_box(const std::string& text, const std::string& 
   Window* active = active_window();
   GtkWindow* parent = nullptr;
   if (active != nullptr && active->visible()) parent = static_cast<GtkFormWindow*>(active)->toplevel();
-  GtkWidget* dialog = gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, message_type(style), GTK_BUTTONS_OK, "%s",
-                                             text.c_str());
+  GtkWidget* dialog = gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, message_type(style), GTK_BUTTONS_OK,
+                                             "%s", text.c_str());
   GObjectPtr<GtkWidget> owned(dialog);
   gtk_window_set_title(GTK_WINDOW(dialog), title.c_str());
   if (parent == nullptr) gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
@@ -95,16 +102,21 @@ int GtkWindowSystem::do_message_box(const std::string& text, const std::string& 
   return kVbOk;
 }
 
-void GtkWindowSystem::do_run() { g_main_loop_run(loop_.get()); }
+void GtkWindowSystem::do_run() {
+  g_main_loop_run(loop_.get());
+}
 
-void GtkWindowSystem::do_quit() { g_main_loop_quit(loop_.get()); }
+void GtkWindowSystem::do_quit() {
+  g_main_loop_quit(loop_.get());
+}
 
 }  // namespace sorvanta::gtk
 
 namespace sorvanta {
 
 std::unique_ptr<WindowSystem> make_platform_window_system() {
-  if (!gtk_init_check(nullptr, nullptr)) throw std::runtime_error("nessuno schermo su cui aprire le finestre");
+  if (!gtk_init_check(nullptr, nullptr))
+    throw std::runtime_error("nessuno schermo su cui aprire le finestre");
   return std::make_unique<gtk::GtkWindowSystem>();
 }
 

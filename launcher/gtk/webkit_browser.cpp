@@ -61,7 +61,9 @@ void WebKitBrowser::do_navigate(const std::string& url) {
 // the related views, which the pop-ups are.
 void WebKitBrowser::do_set_register_as_browser(bool) {}
 
-Automation WebKitBrowser::do_automation() { return Automation{this}; }
+Automation WebKitBrowser::do_automation() {
+  return Automation{this};
+}
 
 void WebKitBrowser::do_exec_wb(std::int32_t cmd_id, std::int32_t exec_opt, std::int16_t, std::int16_t) {
   if (cmd_id != kOleCmdIdPrint) throw RunError(kCommandNotSupported);
@@ -79,10 +81,8 @@ void WebKitBrowser::print(bool prompt) {
   }
   // Printing goes on after the dialog: the operation holds itself until it has finished.
   g_object_ref(operation.get());
-  g_signal_connect(operation.get(), "finished", G_CALLBACK(+[](WebKitPrintOperation* op, gpointer) {
-                     g_object_unref(op);
-                   }),
-                   nullptr);
+  g_signal_connect(operation.get(), "finished",
+                   G_CALLBACK(+[](WebKitPrintOperation* op, gpointer) { g_object_unref(op); }), nullptr);
 }
 
 GtkWidget* WebKitBrowser::on_create(WebKitWebView* view, WebKitNavigationAction*, gpointer self) {
@@ -92,7 +92,8 @@ GtkWidget* WebKitBrowser::on_create(WebKitWebView* view, WebKitNavigationAction*
   static_cast<WebKitBrowser*>(self)->raise_new_window2(pp_disp, cancel);
   // The handler may have unloaded windows, this one included: only look up what still lives.
   WebKitBrowser* target = system.browser_from(pp_disp);
-  if (cancel || target == nullptr || target->view_ || target->window().unloaded()) return nullptr;  // WebKit opens nothing then
+  if (cancel || target == nullptr || target->view_ || target->window().unloaded())
+    return nullptr;  // WebKit opens nothing then
   return GTK_WIDGET(target->make_view(view));
 }
 

@@ -6,12 +6,14 @@ namespace sorvanta::gtk {
 namespace {
 
 TEST(NavigationUri, FilePathsBecomeEscapedFileUris) {
-  EXPECT_EQ(navigation_uri("/opt/Veltrano/progetto_html/index.html"), "file:///opt/Veltrano/progetto_html/index.html");
+  EXPECT_EQ(navigation_uri("/opt/Veltrano/progetto_html/index.html"),
+            "file:///opt/Veltrano/progetto_html/index.html");
   EXPECT_EQ(navigation_uri("/home/anna/Catalogo Veltrano/index.html"),
             "file:///home/anna/Catalogo%20Veltrano/index.html");
   EXPECT_EQ(navigation_uri("/home/anna/Catalogo è #1 100%?/index.html"),
             "file:///home/anna/Catalogo%20%C3%A8%20%231%20100%25%3F/index.html");
-  EXPECT_EQ(navigation_uri("/a\\b/index.html"), "file:///a%5Cb/index.html") << "a backslash is a name's own byte";
+  EXPECT_EQ(navigation_uri("/a\\b/index.html"), "file:///a%5Cb/index.html")
+      << "a backslash is a name's own byte";
 }
 
 TEST(NavigationUri, TheRootsDoubleSlashIsOneSeparator) {

@@ -9,7 +9,8 @@ std::filesystem::path make_catalogue(const std::string& folder_name) {
   const std::filesystem::path folder = std::filesystem::path(std::getenv("HOME")) / folder_name;
   std::filesystem::remove_all(folder);  // left by an earlier test of this process
   std::filesystem::create_directories(folder.parent_path());
-  std::filesystem::copy(VELTRANO_SOURCE_DIR "/examples/catalogo", folder, std::filesystem::copy_options::recursive);
+  std::filesystem::copy(VELTRANO_SOURCE_DIR "/examples/catalogo", folder,
+                        std::filesystem::copy_options::recursive);
   return folder;
 }
 
@@ -21,7 +22,9 @@ std::vector<gtk::GtkFormWindow*> TestWindowSystem::loaded(const std::string& nam
   return found;
 }
 
-std::string TestWindowSystem::id_of(const gtk::GtkFormWindow& window) const { return ids_.at(&window); }
+std::string TestWindowSystem::id_of(const gtk::GtkFormWindow& window) const {
+  return ids_.at(&window);
+}
 
 std::unique_ptr<Window> TestWindowSystem::do_create_window(const WindowDesign& design) {
   std::unique_ptr<Window> made = GtkWindowSystem::do_create_window(design);
@@ -42,7 +45,8 @@ std::unique_ptr<Window> TestWindowSystem::do_create_window(const WindowDesign& d
 bool wait_until(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   // Wakes the blocking iteration at least this often, so the deadline is kept.
-  const guint wake = g_timeout_add(50, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
+  const guint wake = g_timeout_add(
+      50, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
   bool met = condition();
   while (!met && std::chrono::steady_clock::now() < deadline) {
     g_main_context_iteration(nullptr, TRUE);
@@ -79,7 +83,8 @@ std::string evaluate(WebKitWebView* view, const std::string& script) {
 
 bool wait_loaded(WebKitWebView* view, std::chrono::milliseconds timeout) {
   return wait_until(
-      [view] { return webkit_web_view_get_uri(view) != nullptr && !webkit_web_view_is_loading(view); }, timeout);
+      [view] { return webkit_web_view_get_uri(view) != nullptr && !webkit_web_view_is_loading(view); },
+      timeout);
 }
 
 void click_at(GtkWidget* widget, int x, int y) {
@@ -110,7 +115,10 @@ std::vector<GtkWindow*> visible_toplevels() {
 }
 
 DialogAnswerer::DialogAnswerer(GType type, int response, std::function<void(GtkDialog*)> inspect)
-    : type_(type), response_(response), inspect_(std::move(inspect)), signal_(g_signal_lookup("map", GTK_TYPE_WIDGET)) {
+    : type_(type),
+      response_(response),
+      inspect_(std::move(inspect)),
+      signal_(g_signal_lookup("map", GTK_TYPE_WIDGET)) {
   hook_ = g_signal_add_emission_hook(signal_, 0, on_map, this, nullptr);
 }
 

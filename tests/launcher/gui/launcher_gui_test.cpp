@@ -130,29 +130,33 @@ TEST_F(Launcher, ResizingRefitsTheBrowserWithoutALoop) {
 
 TEST_F(Launcher, ALinkWithTargetBlankOpensALauncherPopUp) {
   start();
-  const std::string centre = evaluate(web,
-                                      "(function(){var r=document.getElementById('apri-moka').getBoundingClientRect();"
-                                      "return Math.round(r.left+r.width/2)+' '+Math.round(r.top+r.height/2);})()");
+  const std::string centre =
+      evaluate(web,
+               "(function(){var r=document.getElementById('apri-moka').getBoundingClientRect();"
+               "return Math.round(r.left+r.width/2)+' '+Math.round(r.top+r.height/2);})()");
   int x = 0, y = 0;
   ASSERT_EQ(std::sscanf(centre.c_str(), "%d %d", &x, &y), 2) << centre;
   click_at(GTK_WIDGET(web), x, y);
 
   ASSERT_TRUE(wait_until([&] { return system->loaded("frmVBP").size() == 1; }));
   gtk::GtkFormWindow* popup = system->loaded("frmVBP")[0];
-  ASSERT_TRUE(wait_until([&] { return title_of(popup) == "Moka Aurora – Scheda prodotto"; })) << title_of(popup);
+  ASSERT_TRUE(wait_until([&] { return title_of(popup) == "Moka Aurora – Scheda prodotto"; }))
+      << title_of(popup);
   EXPECT_EQ(system->captions[system->id_of(*popup)].front(), "Caricamento...");
   expect_popup_layout(popup);
 
   WebKitWebView* web2 = view_of(popup, "web2");
   EXPECT_THAT(webkit_web_view_get_uri(web2), EndsWith("/prodotti/moka-aurora.html"));
-  EXPECT_EQ(webkit_web_view_get_context(web2), webkit_web_view_get_context(web)) << "related to the catalogue's view";
+  EXPECT_EQ(webkit_web_view_get_context(web2), webkit_web_view_get_context(web))
+      << "related to the catalogue's view";
   EXPECT_EQ(gtk_window_get_focus(popup->toplevel()), GTK_WIDGET(web2)) << "keyboard input goes to the page";
   EXPECT_EQ(title_of(vb), kIndexTitle);
 }
 
 TEST_F(Launcher, ScriptOpensIndependentPopUpsWithoutAClick) {
   start();
-  gtk::GtkFormWindow* first = open_by_script("prodotti/pentola-sirio.html", "Pentola Sirio – Scheda prodotto");
+  gtk::GtkFormWindow* first =
+      open_by_script("prodotti/pentola-sirio.html", "Pentola Sirio – Scheda prodotto");
   gtk::GtkFormWindow* second =
       open_by_script("prodotti/tostapane-levante.html", "Tostapane Levante – Scheda prodotto");
   ASSERT_NE(first, second);
@@ -222,7 +226,8 @@ TEST_F(Launcher, ClosingTheCatalogueShowsTheBoxAndEndsWithThePopUps) {
     gchar* text = nullptr;
     GtkMessageType type;
     g_object_get(d, "text", &text, "message-type", &type, nullptr);
-    seen.push_back({gtk_window_get_title(GTK_WINDOW(d)), text, type, gtk_widget_get_visible(GTK_WIDGET(catalogue)) != 0});
+    seen.push_back({gtk_window_get_title(GTK_WINDOW(d)), text, type,
+                    gtk_widget_get_visible(GTK_WIDGET(catalogue)) != 0});
     g_free(text);
   });
 

@@ -1,6 +1,6 @@
 // The GUI tests run with their own HOME, so WebKit's and Mesa's caches never land in the user's.
-#include <gtk/gtk.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <cstdio>
 #include <cstdlib>
