@@ -52,7 +52,8 @@ class LudrimexTest : public ::testing::Test {
   void TearDown() override {
     std::error_code ignored;
     fs::remove_all(group, ignored);
-    for (const auto& [title, file] : kShortcuts) fs::remove(programs / (std::wstring(title) + L".lnk"), ignored);
+    for (const auto& [title, file] : kShortcuts)
+      fs::remove(programs / (std::wstring(title) + L".lnk"), ignored);
   }
 
   // Runs the patch from a folder of the user's choosing, as from a download folder.

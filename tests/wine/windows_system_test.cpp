@@ -27,7 +27,9 @@ class WindowsSystemTest : public ::testing::Test {
   ScratchFolder scratch;
 };
 
-std::string u8(const fs::path& path) { return utf8(path.wstring()); }
+std::string u8(const fs::path& path) {
+  return utf8(path.wstring());
+}
 
 // A 255-byte buffer as the shortcut reader hands it to the link object: all spaces.
 std::array<char, 255> spaces() {
@@ -149,13 +151,16 @@ TEST_P(ToolkitShortcutTest, ATitleThatIsAPathIsRefused) {
 INSTANTIATE_TEST_SUITE_P(EachLibrary, ToolkitShortcutTest,
                          ::testing::Values(Toolkit{STKIT432_DLL, 4}, Toolkit{VB5STKIT_DLL, 5},
                                            Toolkit{VB6STKIT_DLL, 6}),
-                         [](const auto& param_info) { return std::string("form") + std::to_string(param_info.index); });
+                         [](const auto& param_info) {
+                           return std::string("form") + std::to_string(param_info.index);
+                         });
 
 TEST_F(WindowsSystemTest, TheSixArgumentFormWritesOnlyUnderTheUsersProgramsFolder) {
   const std::string library = u8(built(VB6STKIT_DLL));
   const fs::path sub = programs_folder() / L"Sotto";
   fs::create_directory(sub);
-  EXPECT_NE(system->create_shell_link_6(library, ".", "Voce", "C:\\Cat\\a.exe", "", -1, "$(PROGRAMS)\\Sotto"), 0);
+  EXPECT_NE(system->create_shell_link_6(library, ".", "Voce", "C:\\Cat\\a.exe", "", -1, "$(PROGRAMS)\\Sotto"),
+            0);
   EXPECT_TRUE(fs::exists(sub / L"Voce.lnk"));
   EXPECT_EQ(system->create_shell_link_6(library, ".", "Comune", "C:\\Cat\\a.exe", "", 0, "$(Programs)"), 0);
   EXPECT_EQ(system->create_shell_link_6(library, ".", "Altrove", "C:\\Cat\\a.exe", "", -1, "C:\\"), 0);

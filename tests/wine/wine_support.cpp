@@ -119,7 +119,9 @@ void write_link(const fs::path& file, const LinkSpec& spec) {
   check(persist->Save(file.c_str(), TRUE), "IPersistFile::Save");
 }
 
-std::string utf8(const std::wstring& text) { return win32::to_utf8(text); }
+std::string utf8(const std::wstring& text) {
+  return win32::to_utf8(text);
+}
 
 std::string read_bytes(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
