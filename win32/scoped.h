@@ -1,10 +1,11 @@
 #pragma once
 // Owners for the Win32 and COM resources our Windows code holds: each closes or releases exactly once,
 // moves but never copies. Used by both programs' win32/ layers and the toolkit DLLs.
-#include <windows.h>
+#include <windows.h>  // first: the headers below need it
+
 #include <objbase.h>
-#include <oleauto.h>
 #include <ole2.h>
+#include <oleauto.h>
 
 #include <utility>
 

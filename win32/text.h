@@ -28,7 +28,9 @@ inline std::wstring to_wide(UINT code_page, std::string_view text) {
 }  // namespace detail
 
 // UTF-8 to UTF-16; malformed sequences become U+FFFD.
-inline std::wstring to_wide(std::string_view utf8) { return detail::to_wide(CP_UTF8, utf8); }
+inline std::wstring to_wide(std::string_view utf8) {
+  return detail::to_wide(CP_UTF8, utf8);
+}
 
 // UTF-16 to UTF-8; unpaired surrogates become U+FFFD.
 inline std::string to_utf8(std::wstring_view wide) {
@@ -46,17 +48,20 @@ inline std::optional<std::string> to_ansi(std::wstring_view wide) {
   if (wide.empty()) return std::string();
   const int n = detail::checked_length(wide.size());
   BOOL lossy = FALSE;
-  const int count = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, nullptr, 0,
-                                          nullptr, &lossy);
+  const int count =
+      ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, nullptr, 0, nullptr, &lossy);
   if (count == 0 || lossy) return std::nullopt;
   std::string ansi(static_cast<std::size_t>(count), '\0');
-  ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, ansi.data(), count, nullptr,
-                        nullptr);
+  ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, ansi.data(), count, nullptr, nullptr);
   return ansi;
 }
-inline std::optional<std::string> to_ansi(std::string_view utf8) { return to_ansi(to_wide(utf8)); }
+inline std::optional<std::string> to_ansi(std::string_view utf8) {
+  return to_ansi(to_wide(utf8));
+}
 
 // ANSI code page to UTF-16.
-inline std::wstring wide_from_ansi(std::string_view ansi) { return detail::to_wide(CP_ACP, ansi); }
+inline std::wstring wide_from_ansi(std::string_view ansi) {
+  return detail::to_wide(CP_ACP, ansi);
+}
 
 }  // namespace win32

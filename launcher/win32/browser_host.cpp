@@ -59,7 +59,9 @@ class BrowserHost::Site {
     virtual ~Part() = default;
     Part(const Part&) = delete;
     Part& operator=(const Part&) = delete;
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override { return site_.query(iid, out); }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+      return site_.query(iid, out);
+    }
     ULONG STDMETHODCALLTYPE AddRef() override { return site_.add_ref(); }
     ULONG STDMETHODCALLTYPE Release() override { return site_.release(); }
 
@@ -97,7 +99,8 @@ class BrowserHost::Site {
     HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document,
-                                               LPRECT position, LPRECT clip, LPOLEINPLACEFRAMEINFO info) override {
+                                               LPRECT position, LPRECT clip,
+                                               LPOLEINPLACEFRAMEINFO info) override {
       if (!frame || !document || !position || !clip || !info) return E_POINTER;
       *frame = &site_.frame_;
       site_.add_ref();
@@ -191,7 +194,8 @@ class BrowserHost::Site {
 BrowserHost::BrowserHost(HWND parent, const RECT& rect, BrowserHostEvents& events)
     : parent_(parent), site_(std::make_unique<Site>(parent, rect, events)) {
   try {
-    check(::CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, object_.put_void()));
+    check(::CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                             object_.put_void()));
     check(object_->SetClientSite(site_->client_site()));
     RECT position = rect;
     check(object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_->client_site(), 0, parent, &position));
@@ -207,7 +211,9 @@ BrowserHost::BrowserHost(HWND parent, const RECT& rect, BrowserHostEvents& event
   }
 }
 
-BrowserHost::~BrowserHost() { teardown(); }
+BrowserHost::~BrowserHost() {
+  teardown();
+}
 
 void BrowserHost::teardown() noexcept {
   if (event_source_ && event_cookie_ != 0) event_source_->Unadvise(event_cookie_);
@@ -233,7 +239,8 @@ void BrowserHost::move(const RECT& rect) {
 
 HRESULT BrowserHost::focus() {
   RECT position = site_->rect();
-  const HRESULT hr = object_->DoVerb(OLEIVERB_UIACTIVATE, nullptr, site_->client_site(), 0, parent_, &position);
+  const HRESULT hr =
+      object_->DoVerb(OLEIVERB_UIACTIVATE, nullptr, site_->client_site(), 0, parent_, &position);
   if (FAILED(hr) || owns(::GetFocus())) return hr;
   // A control without a page to activate (still loading, or no HTML engine) takes the keyboard
   // into its own window, so the page gets it when it comes.

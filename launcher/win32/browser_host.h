@@ -2,7 +2,8 @@
 // Hosts one WebBrowser ActiveX control in a window through COM, without ATL or MFC: one site object
 // for the control (client site, in-place site and frame, the DWebBrowserEvents2 sink), reporting to
 // a callback interface.
-#include <windows.h>
+#include <windows.h>  // first: the headers below need it
+
 #include <exdisp.h>
 #include <oleidl.h>
 
@@ -43,7 +44,6 @@ class BrowserHost {
   bool translate_accelerator(MSG& message);
   // Whether `window` is the control's own window or one inside it.
   bool owns(HWND window) const;
-
 
  private:
   class Site;

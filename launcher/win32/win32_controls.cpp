@@ -12,7 +12,9 @@ void check(HRESULT hr) {
   if (FAILED(hr)) throw RunError(static_cast<std::int32_t>(hr));
 }
 
-RECT rect_of(int left, int top, int width, int height) { return RECT{left, top, left + width, top + height}; }
+RECT rect_of(int left, int top, int width, int height) {
+  return RECT{left, top, left + width, top + height};
+}
 
 }  // namespace
 
@@ -20,7 +22,8 @@ RECT rect_of(int left, int top, int width, int height) { return RECT{left, top, 
 
 Win32Browser::Win32Browser(Window& window, const ControlDesign& design, HWND parent)
     : Browser(window, design),
-      host_(std::make_unique<BrowserHost>(parent, rect_of(0, 0, 0, 0), static_cast<BrowserHostEvents&>(*this))) {}
+      host_(std::make_unique<BrowserHost>(parent, rect_of(0, 0, 0, 0),
+                                          static_cast<BrowserHostEvents&>(*this))) {}
 
 Win32Browser::~Win32Browser() = default;
 
@@ -48,7 +51,9 @@ void Win32Browser::do_set_register_as_browser(bool value) {
   check(control().put_RegisterAsBrowser(value ? VARIANT_TRUE : VARIANT_FALSE));
 }
 
-Automation Win32Browser::do_automation() { return Automation(static_cast<IDispatch*>(&control())); }
+Automation Win32Browser::do_automation() {
+  return Automation(static_cast<IDispatch*>(&control()));
+}
 
 void Win32Browser::do_exec_wb(std::int32_t cmd_id, std::int32_t exec_opt, std::int16_t in, std::int16_t out) {
   win32::Variant in_argument, out_argument;
@@ -56,11 +61,13 @@ void Win32Browser::do_exec_wb(std::int32_t cmd_id, std::int32_t exec_opt, std::i
   in_argument->iVal = in;
   out_argument->vt = VT_I2;
   out_argument->iVal = out;
-  check(control().ExecWB(static_cast<OLECMDID>(cmd_id), static_cast<OLECMDEXECOPT>(exec_opt), in_argument.get(),
-                         out_argument.get()));
+  check(control().ExecWB(static_cast<OLECMDID>(cmd_id), static_cast<OLECMDEXECOPT>(exec_opt),
+                         in_argument.get(), out_argument.get()));
 }
 
-void Win32Browser::title_change(const std::wstring& text) { raise_title_change(win32::to_utf8(text)); }
+void Win32Browser::title_change(const std::wstring& text) {
+  raise_title_change(win32::to_utf8(text));
+}
 
 void Win32Browser::new_window2(IDispatch** pp_disp, VARIANT_BOOL* cancel) {
   Automation answer;
@@ -78,8 +85,8 @@ void Win32Browser::new_window2(IDispatch** pp_disp, VARIANT_BOOL* cancel) {
 
 Win32Button::Win32Button(Window& window, const ControlDesign& design, HWND parent, HFONT font)
     : CommandButton(window, design),
-      handle_(::CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0,
-                                parent, nullptr, ::GetModuleHandleW(nullptr), nullptr)) {
+      handle_(::CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0,
+                                0, 0, parent, nullptr, ::GetModuleHandleW(nullptr), nullptr)) {
   if (!handle_) throw RunError(kMethodFailed);
   ::SendMessageW(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 }
@@ -88,7 +95,9 @@ void Win32Button::do_move(int left, int top, int width, int height) {
   ::MoveWindow(handle_, left, top, width, height, TRUE);
 }
 
-void Win32Button::do_set_focus() { ::SetFocus(handle_); }
+void Win32Button::do_set_focus() {
+  ::SetFocus(handle_);
+}
 
 void Win32Button::do_set_caption(const std::string& text) {
   ::SetWindowTextW(handle_, win32::to_wide(text).c_str());

@@ -57,9 +57,10 @@ Win32Window::Win32Window(Win32WindowSystem& system, const WindowDesign& design)
     : Window(system, design), win32_system_(system) {
   const Styles styles = styles_of(design);
   const RECT outer = placement(system, design, styles);
-  const HWND made = ::CreateWindowExW(styles.ex_style, Win32WindowSystem::kWindowClass, win32::to_wide(design.caption).c_str(),
-                                      styles.style, outer.left, outer.top, outer.right - outer.left,
-                                      outer.bottom - outer.top, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
+  const HWND made = ::CreateWindowExW(styles.ex_style, Win32WindowSystem::kWindowClass,
+                                      win32::to_wide(design.caption).c_str(), styles.style, outer.left,
+                                      outer.top, outer.right - outer.left, outer.bottom - outer.top, nullptr,
+                                      nullptr, ::GetModuleHandleW(nullptr), this);
   if (!made) throw RunError(kMethodFailed, "CreateWindowExW: " + std::to_string(::GetLastError()));
   if (design.icon) {
     ::SendMessageW(handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(system.icon(false)));
@@ -74,7 +75,9 @@ Win32Window::~Win32Window() {
 
 Win32Window* Win32Window::from_handle(HWND handle) {
   wchar_t name[64];
-  if (!handle || !::GetClassNameW(handle, name, 64) || std::wstring_view(name) != Win32WindowSystem::kWindowClass) return nullptr;
+  if (!handle || !::GetClassNameW(handle, name, 64) ||
+      std::wstring_view(name) != Win32WindowSystem::kWindowClass)
+    return nullptr;
   return reinterpret_cast<Win32Window*>(::GetWindowLongPtrW(handle, GWLP_USERDATA));
 }
 
@@ -107,7 +110,9 @@ Window::PixelSize Win32Window::do_outer_size() const {
   return {outer.right - outer.left, outer.bottom - outer.top};
 }
 
-void Win32Window::do_show() { ::ShowWindow(handle_, SW_SHOWNORMAL); }
+void Win32Window::do_show() {
+  ::ShowWindow(handle_, SW_SHOWNORMAL);
+}
 
 void Win32Window::do_destroy() {
   // The controls go first, while the window they live in still stands.

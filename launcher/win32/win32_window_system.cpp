@@ -19,7 +19,8 @@ struct Resolution {
 // The screen's dots per inch (the program declares itself aware of them, so these are the real ones).
 Resolution screen_resolution() {
   const HDC screen = ::GetDC(nullptr);
-  Resolution dpi{screen ? ::GetDeviceCaps(screen, LOGPIXELSX) : 0, screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 0};
+  Resolution dpi{screen ? ::GetDeviceCaps(screen, LOGPIXELSX) : 0,
+                 screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 0};
   if (screen) ::ReleaseDC(nullptr, screen);
   if (dpi.x <= 0) dpi.x = 96;
   if (dpi.y <= 0) dpi.y = 96;
@@ -70,7 +71,9 @@ std::unique_ptr<Window> Win32WindowSystem::do_create_window(const WindowDesign& 
   return std::make_unique<Win32Window>(*this, design);
 }
 
-std::string Win32WindowSystem::do_app_path() { return win32::to_utf8(win32::program_folder()); }
+std::string Win32WindowSystem::do_app_path() {
+  return win32::to_utf8(win32::program_folder());
+}
 
 int Win32WindowSystem::do_message_box(const std::string& text, const std::string& title, int style) {
   // Modal for the whole launcher: every window of it waits for the answer.
@@ -87,7 +90,9 @@ void Win32WindowSystem::do_run() {
   }
 }
 
-void Win32WindowSystem::do_quit() { ::PostQuitMessage(0); }
+void Win32WindowSystem::do_quit() {
+  ::PostQuitMessage(0);
+}
 
 bool Win32WindowSystem::translate_for_browser(MSG& message) {
   if (message.message < WM_KEYFIRST || message.message > WM_KEYLAST) return false;
@@ -98,5 +103,7 @@ bool Win32WindowSystem::translate_for_browser(MSG& message) {
 }  // namespace sorvanta::windows
 
 namespace sorvanta {
-std::unique_ptr<WindowSystem> make_platform_window_system() { return std::make_unique<windows::Win32WindowSystem>(); }
+std::unique_ptr<WindowSystem> make_platform_window_system() {
+  return std::make_unique<windows::Win32WindowSystem>();
+}
 }  // namespace sorvanta

@@ -21,8 +21,8 @@ bool admitted(const WIN32_FIND_DATAW& entry, int attributes) {
 }
 
 win32::KernelHandle open(const std::string& path, DWORD access, DWORD share, DWORD disposition) {
-  win32::KernelHandle file(::CreateFileW(win32::to_wide(path).c_str(), access, share, nullptr,
-                                         disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+  win32::KernelHandle file(::CreateFileW(win32::to_wide(path).c_str(), access, share, nullptr, disposition,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) throw_last_error(path);
   return file;
 }

@@ -1,6 +1,7 @@
 #include "patch/win32/link_object.h"
 
-#include <windows.h>
+#include <windows.h>  // first: the headers below need it
+
 #include <shlobj.h>
 #include <shobjidl.h>
 
@@ -18,7 +19,9 @@ namespace {
 // Room for any string a .lnk file can store (its counts are 16-bit).
 constexpr int kWideCapacity = 65536;
 
-bool is_continuation_byte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool is_continuation_byte(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
 class LinkObject final : public ShellLink {
  public:
@@ -31,13 +34,13 @@ class LinkObject final : public ShellLink {
 
   Status get_path(std::span<char> buffer, std::uint32_t flags) override {
     WIN32_FIND_DATAW find_data{};
-    return query_text(buffer, [&](wchar_t* text, int size) {
-      return link_->GetPath(text, size, &find_data, flags);
-    });
+    return query_text(buffer,
+                      [&](wchar_t* text, int size) { return link_->GetPath(text, size, &find_data, flags); });
   }
 
   Status get_working_directory(std::span<char> buffer) override {
-    return query_text(buffer, [&](wchar_t* text, int size) { return link_->GetWorkingDirectory(text, size); });
+    return query_text(buffer,
+                      [&](wchar_t* text, int size) { return link_->GetWorkingDirectory(text, size); });
   }
 
   Status get_arguments(std::span<char> buffer) override {

@@ -1,6 +1,7 @@
 #include "patch/win32/process_snapshot.h"
 
-#include <windows.h>
+#include <windows.h>  // first: the headers below need it
+
 #include <tlhelp32.h>
 
 #include <cstring>

@@ -1,6 +1,7 @@
 #include "patch/win32/windows_system.h"
 
-#include <windows.h>
+#include <windows.h>  // first: the headers below need it
+
 #include <knownfolders.h>
 #include <shlobj.h>
 
@@ -91,11 +92,13 @@ std::string WindowsSystem::dir(const std::string& path, int attributes) {
 }
 
 std::unique_ptr<ProcessSnapshot> WindowsSystem::create_process_snapshot(std::uint32_t flags,
-                                                                       std::uint32_t process_id) {
+                                                                        std::uint32_t process_id) {
   return create_tool_help_snapshot(flags, process_id);
 }
 
-std::unique_ptr<ShellLink> WindowsSystem::create_shell_link() { return create_link_object(); }
+std::unique_ptr<ShellLink> WindowsSystem::create_shell_link() {
+  return create_link_object();
+}
 
 std::int32_t WindowsSystem::create_shell_link_4(const std::string& library, const std::string& gruppo,
                                                 const std::string& titolo, const std::string& percorso,
@@ -110,7 +113,9 @@ std::int32_t WindowsSystem::create_shell_link_6(const std::string& library, cons
   return toolkit_.call_6(library, gruppo, titolo, percorso, argomenti, privato, genitore);
 }
 
-std::string WindowsSystem::read_file(const std::string& path) { return read_whole_file(path); }
+std::string WindowsSystem::read_file(const std::string& path) {
+  return read_whole_file(path);
+}
 
 void WindowsSystem::append_file(const std::string& path, const std::string& bytes) {
   append_to_file(path, bytes);
@@ -120,7 +125,9 @@ void WindowsSystem::write_file(const std::string& path, const std::string& bytes
   replace_file_contents(path, bytes);
 }
 
-void WindowsSystem::delete_file(const std::string& path) { windows::delete_file(path); }
+void WindowsSystem::delete_file(const std::string& path) {
+  windows::delete_file(path);
+}
 
 void WindowsSystem::copy_file(const std::string& from, const std::string& to) {
   windows::copy_file(from, to);
@@ -178,5 +185,7 @@ void WindowsSystem::do_free_library(std::uintptr_t handle) {
 }  // namespace ludrimex::windows
 
 namespace ludrimex {
-std::unique_ptr<System> make_platform_system() { return std::make_unique<windows::WindowsSystem>(); }
+std::unique_ptr<System> make_platform_system() {
+  return std::make_unique<windows::WindowsSystem>();
+}
 }  // namespace ludrimex

@@ -24,7 +24,9 @@ namespace {
 using namespace sorvanta;
 using wine_test::utf8;
 
-HWND handle_of(Window& window) { return dynamic_cast<windows::Win32Window&>(window).handle(); }
+HWND handle_of(Window& window) {
+  return dynamic_cast<windows::Win32Window&>(window).handle();
+}
 
 std::wstring text_of(HWND window) {
   wchar_t text[256] = L"";
@@ -57,8 +59,10 @@ win32::ComPtr<IDispatch> event_sink_of(Browser& browser) {
 }
 
 HRESULT fire(IDispatch& sink, DISPID id, std::vector<VARIANTARG> arguments_last_first) {
-  DISPPARAMS parameters{arguments_last_first.data(), nullptr, static_cast<UINT>(arguments_last_first.size()), 0};
-  return sink.Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, nullptr, nullptr, nullptr);
+  DISPPARAMS parameters{arguments_last_first.data(), nullptr, static_cast<UINT>(arguments_last_first.size()),
+                        0};
+  return sink.Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, nullptr, nullptr,
+                     nullptr);
 }
 
 // Presses OK in the box titled `title` as soon as it shows, from inside its modal loop.

@@ -1,7 +1,8 @@
 // Stand-in setup-toolkit library for Windows: fCreateShellLink makes a Start-menu shortcut with the
 // shell's own link object. Built as STKIT432.DLL and VB5STKIT.DLL (four texts) and as VB6STKIT.DLL
 // (four texts, the private flag and the parent folder).
-#include <windows.h>
+#include <windows.h>  // first: the headers below need it
+
 #include <knownfolders.h>
 #include <shlobj.h>
 #include <shobjidl.h>
@@ -56,8 +57,9 @@ bool save_link(const std::wstring& link_file, const std::wstring& target, const 
 
 bool starts_with_programs_macro(const std::wstring& parent) {
   return parent.size() >= kProgramsMacro.size() &&
-         ::CompareStringOrdinal(parent.c_str(), static_cast<int>(kProgramsMacro.size()), kProgramsMacro.data(),
-                                static_cast<int>(kProgramsMacro.size()), TRUE) == CSTR_EQUAL;
+         ::CompareStringOrdinal(parent.c_str(), static_cast<int>(kProgramsMacro.size()),
+                                kProgramsMacro.data(), static_cast<int>(kProgramsMacro.size()),
+                                TRUE) == CSTR_EQUAL;
 }
 
 // Makes <Programs><rest of parent>\<group>\<title>.lnk for the current user; 1 on success, 0 on any
@@ -87,14 +89,12 @@ std::int32_t create_shell_link(const char* group, const char* title, const char*
 extern "C" {
 
 #if VELTRANO_TOOLKIT_FORM == 6
-std::int32_t WINAPI fCreateShellLink(char* gruppo, char* titolo, char* percorso,
-                                      char* argomenti, std::int32_t privato,
-                                      char* genitore) {
+std::int32_t WINAPI fCreateShellLink(char* gruppo, char* titolo, char* percorso, char* argomenti,
+                                     std::int32_t privato, char* genitore) {
   return create_shell_link(gruppo, titolo, percorso, argomenti, privato != 0, genitore);
 }
 #else
-std::int32_t WINAPI fCreateShellLink(char* gruppo, char* titolo, char* percorso,
-                                      char* argomenti) {
+std::int32_t WINAPI fCreateShellLink(char* gruppo, char* titolo, char* percorso, char* argomenti) {
   const char programs[] = "$(Programs)";
   return create_shell_link(gruppo, titolo, percorso, argomenti, true, programs);
 }
