@@ -39,7 +39,7 @@ GtkFormWindow::GtkFormWindow(GtkWindowSystem& system, const WindowDesign& design
 }
 
 GtkFormWindow::~GtkFormWindow() {
-  do_destroy();
+  GtkFormWindow::do_destroy();  // this class's own: a destructor binds no override
 }
 
 std::unique_ptr<Browser> GtkFormWindow::do_create_browser(const ControlDesign& design) {
