@@ -77,14 +77,15 @@ TEST_P(VersionResourceTest, CarriesTheManifestAndTheIcon) {
   EXPECT_NE(xml.find("level=\"asInvoker\""), std::string::npos);
 
   // The catalogue's icon: one 64 x 64 image of 256 colours (8 bits a pixel).
-  const HRSRC group = ::FindResourceW(module.get(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
+  const HRSRC group =
+      ::FindResourceW(module.get(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
   ASSERT_NE(group, nullptr);
   const auto* bytes = static_cast<const unsigned char*>(::LockResource(::LoadResource(module.get(), group)));
   const auto word = [&](std::size_t at) { return static_cast<unsigned>(bytes[at] | bytes[at + 1] << 8); };
   ASSERT_GE(::SizeofResource(module.get(), group), 6u + 14u);
-  EXPECT_EQ(word(4), 1u);  // images in the group
-  EXPECT_EQ(bytes[6], 64);  // width
-  EXPECT_EQ(bytes[7], 64);  // height
+  EXPECT_EQ(word(4), 1u);      // images in the group
+  EXPECT_EQ(bytes[6], 64);     // width
+  EXPECT_EQ(bytes[7], 64);     // height
   EXPECT_EQ(word(6 + 6), 8u);  // bits a pixel
 }
 

@@ -63,7 +63,9 @@ Child::Child(const fs::path& program, const fs::path& current_directory, const s
   id_ = info.dwProcessId;
 }
 
-Child::~Child() { kill(); }
+Child::~Child() {
+  kill();
+}
 
 DWORD Child::wait(DWORD timeout_ms) {
   if (::WaitForSingleObject(process_.get(), timeout_ms) != WAIT_OBJECT_0) return STILL_ACTIVE;
