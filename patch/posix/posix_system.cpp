@@ -97,6 +97,12 @@ int PosixSystem::message_box(const std::string& text, const std::string& title, 
 }
 
 void PosixSystem::do_events() {
+  // Asking the display for pending events costs a system call, and the log reader asks after every
+  // line: twenty times the line's own work. Calls within 5 ms of the last processing are let go; no
+  // user can tell the difference.
+  const auto now = std::chrono::steady_clock::now();
+  if (now < events_due_) return;
+  events_due_ = now + std::chrono::milliseconds(5);
   process_pending_events();
 }
 

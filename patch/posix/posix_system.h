@@ -1,5 +1,7 @@
 #pragma once
 // Ludrimex's System on Linux: the stand-ins for the Windows interfaces it uses.
+#include <chrono>
+
 #include "patch/posix/gtk_message_box.h"
 #include "patch/posix/posix_libraries.h"
 #include "patch/system.h"
@@ -40,6 +42,7 @@ class PosixSystem : public System {
   std::string app_path_;
   LibraryLoader libraries_;
   GtkMessageBox message_box_;
+  std::chrono::steady_clock::time_point events_due_{};  // do_events lets calls before this go
 };
 
 }  // namespace ludrimex::posix
