@@ -1,7 +1,9 @@
 // Times two programs against each other as whole processes, side by side: one warm-up run each, then
 // RUNS pairs run interleaved (candidate, reference, candidate, ...), so that a busy moment of the
 // machine falls on both. Each run is observed by the load probe (load_probe.cpp); its peak memory is
-// the sum of the peak resident sets of its whole process tree (UI, web and network processes).
+// the sum of the peak resident sets of its whole process tree (UI, web and network processes). That
+// counts the libraries the three processes share three times, so the proportional set sizes after
+// the load (shared pages split among their users) are reported beside it.
 //
 //   process_bench start|popup RUNS PROBE.so -- LABEL CMD [ARG...] -- LABEL CMD [ARG...]
 //
@@ -46,7 +48,8 @@ struct Program {
 
 struct Sample {
   double ms = 0;
-  double mib = 0;
+  double mib = 0;      // the sum of the processes' peak resident sets
+  double pss_mib = 0;  // the sum of their proportional set sizes after the load
 };
 
 constexpr auto kTimeout = 30s;
@@ -196,9 +199,14 @@ Sample run_once(const Program& program, const std::string& probe, Scenario scena
   }
   std::this_thread::sleep_for(kSettle);
   long kib = 0;
-  for (pid_t p : bench::process_tree(pid)) kib += bench::peak_rss_kib(p);
+  long pss = 0;
+  for (pid_t p : bench::process_tree(pid)) {
+    kib += bench::peak_rss_kib(p);
+    pss += bench::pss_kib(p);
+  }
   end_tree(pid);
-  return {static_cast<double>(*loaded - from) / 1e6, static_cast<double>(kib) / 1024.0};
+  return {static_cast<double>(*loaded - from) / 1e6, static_cast<double>(kib) / 1024.0,
+          static_cast<double>(pss) / 1024.0};
 }
 
 struct Spread {
@@ -268,18 +276,21 @@ int main(int argc, char** argv) {
     for (const auto& program : programs) run_once(program, probe, scenario);
     std::vector<double> ms[2];
     std::vector<double> mib[2];
+    std::vector<double> pss[2];
     for (int run = 0; run < runs; ++run) {
       for (int p = 0; p < 2; ++p) {
         const Sample sample = run_once(programs[p], probe, scenario);
         ms[p].push_back(sample.ms);
         mib[p].push_back(sample.mib);
+        pss[p].push_back(sample.pss_mib);
         std::cerr << name << " " << programs[p].label << " run " << run + 1 << ": " << sample.ms << " ms, "
-                  << sample.mib << " MiB\n";
+                  << sample.mib << " MiB peak, " << sample.pss_mib << " MiB PSS\n";
       }
     }
     const std::string what = scenario == Scenario::kStart ? "Start" : "Pop-up";
     print_row(what + ": time (ms)", ms[0], ms[1], 1, 1.05);
-    print_row(what + ": peak memory (MiB)", mib[0], mib[1], 1, 0.80);
+    print_row(what + ": peak memory, summed peak RSS (MiB)", mib[0], mib[1], 1, 0.80);
+    print_row(what + ": memory after the load, summed PSS (MiB)", pss[0], pss[1], 1, 0.80);
     return 0;
   } catch (const std::exception& e) {
     std::cerr << "process_bench: " << e.what() << "\n";

@@ -51,18 +51,31 @@ std::vector<pid_t> process_tree(pid_t root) {
   return tree;
 }
 
-long peak_rss_kib(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+namespace {
+
+// The value of `key` (e.g. "VmHWM:") in a /proc file of "key value kB" lines; 0 when absent.
+long proc_value_kib(const std::string& file, const std::string& wanted) {
+  std::ifstream in(file);
   std::string key;
-  while (status >> key) {
-    if (key == "VmHWM:") {
+  while (in >> key) {
+    if (key == wanted) {
       long kib = 0;
-      status >> kib;
+      in >> kib;
       return kib;
     }
-    status.ignore(1 << 16, '\n');
+    in.ignore(1 << 16, '\n');
   }
   return 0;
+}
+
+}  // namespace
+
+long peak_rss_kib(pid_t pid) {
+  return proc_value_kib("/proc/" + std::to_string(pid) + "/status", "VmHWM:");
+}
+
+long pss_kib(pid_t pid) {
+  return proc_value_kib("/proc/" + std::to_string(pid) + "/smaps_rollup", "Pss:");
 }
 
 }  // namespace bench
