@@ -72,9 +72,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const auto& text : texts) require(valid_utf8(text));
 
   // Round trip through our writer: what it stores comes back as it was given.
-  const shell_link::NewLink again{link.info.path(), link.working_directory, link.arguments, link.icon_location,
-                                  link.icon_index};
-  if (again.target.find('\0') != std::string::npos || again.working_directory.find('\0') != std::string::npos ||
+  const shell_link::NewLink again{link.info.path(), link.working_directory, link.arguments,
+                                  link.icon_location, link.icon_index};
+  if (again.target.find('\0') != std::string::npos ||
+      again.working_directory.find('\0') != std::string::npos ||
       again.arguments.find('\0') != std::string::npos || again.icon_location.find('\0') != std::string::npos)
     return 0;  // a NUL inside a text cannot be stored as the counted string it came from
   std::vector<std::uint8_t> bytes;

@@ -76,6 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Accepted: no line carries this number, and the last one is at least its predecessor.
   for (const auto& voce : form.elenco_patch)
     require(ludrimex::to_integer16(ludrimex::trim_spaces(voce.numero), kLog) != versione);
-  require(versione - 1 <= ludrimex::to_integer16(ludrimex::trim_spaces(form.elenco_patch.back().numero), kLog));
+  require(versione - 1 <=
+          ludrimex::to_integer16(ludrimex::trim_spaces(form.elenco_patch.back().numero), kLog));
   return 0;
 }
