@@ -33,9 +33,9 @@ void Form1::Form_Load() {
   }
   auto snapshot = system_.create_process_snapshot(kSnapAll, 0);
   if (launcher_running(*snapshot)) {
-    system_.message_box("Chiudere il catalogo prima dell'aggiornamento! Rieseguire la patch!", "Dastrel",
-                        kMbOk | kMbIconError);
-    throw ProgramEnd{kRefused};  // the snapshot closes on the way out
+    // The snapshot closes on the way out.
+    end_with(system_, "Chiudere il catalogo prima dell'aggiornamento! Rieseguire la patch!",
+             kMbOk | kMbIconError, kRefused);
   }
   snapshot.reset();
   const std::string Path = cartella_collegamento(system_, a + "\\Veltrano Catalogo\\Veltrano Catalogo.lnk");
