@@ -2,12 +2,12 @@
 // it decodes survives our own writer and reader unchanged.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <span>
 #include <stdexcept>
 #include <string>
 
 #include "shell_link/link.h"
+#include "tests/fuzz/require.h"
 
 namespace {
 
@@ -42,10 +42,6 @@ bool valid_utf8(const std::string& text) {
     i += extra + 1;
   }
   return true;
-}
-
-void require(bool condition) {
-  if (!condition) std::abort();
 }
 
 }  // namespace

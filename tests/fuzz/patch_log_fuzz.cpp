@@ -5,12 +5,12 @@
 // then the log's bytes.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 #include "patch/errors.h"
 #include "patch/form1.h"
 #include "patch/runtime_text.h"
+#include "tests/fuzz/require.h"
 #include "tests/patch_logic/fake_system.h"
 
 namespace {
@@ -24,10 +24,6 @@ const std::string kFolder = R"(C:\Cat\progetto_html)";
 const std::string kLog = kFolder + R"(\patch.txt)";
 const std::string kAlready = "Hai già installato questa patch in data ";
 const std::string kPredecessor = "Non puoi installare questa patch perché devi prima installare la patch n. ";
-
-void require(bool condition) {
-  if (!condition) std::abort();
-}
 
 bool starts_with(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;

@@ -8,6 +8,7 @@
 
 #include "patch/errors.h"
 #include "patch/form1.h"
+#include "tests/fuzz/require.h"
 #include "tests/patch_logic/fake_system.h"
 
 namespace {
@@ -18,10 +19,6 @@ using ludrimex::RunError;
 using ludrimex::testing::FakeSystem;
 
 const std::string kPrograms = R"(C:\Users\Anna\Menu Start\Programmi)";
-
-void require(bool condition) {
-  if (!condition) std::abort();
-}
 
 struct Expected {
   int error = 0;  // 0: the folder below
