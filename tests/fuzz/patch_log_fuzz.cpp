@@ -25,10 +25,6 @@ const std::string kLog = kFolder + R"(\patch.txt)";
 const std::string kAlready = "Hai già installato questa patch in data ";
 const std::string kPredecessor = "Non puoi installare questa patch perché devi prima installare la patch n. ";
 
-bool starts_with(const std::string& text, const std::string& prefix) {
-  return text.compare(0, prefix.size(), prefix) == 0;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -51,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Refused: one information box, the log as it was.
     require(end.status == ludrimex::kRefused);
     require(sys.boxes.size() == 1 && sys.boxes[0].title == "Dastrel" && sys.boxes[0].style == 64);
-    require(starts_with(sys.boxes[0].text, kAlready) || starts_with(sys.boxes[0].text, kPredecessor));
+    require(sys.boxes[0].text.starts_with(kAlready) || sys.boxes[0].text.starts_with(kPredecessor));
     require(exists && sys.files.at(kLog) == log);
     return 0;
   } catch (const RunError& error) {
