@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,6 +46,10 @@ class SorvantaHostingTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { ASSERT_EQ(server("DllRegisterServer"), S_OK); }
   static void TearDownTestSuite() { server("DllUnregisterServer"); }
+  void TearDown() override {
+    if (!HasFailure()) return;
+    for (const auto& line : calls()) std::cout << "  " << line << '\n';
+  }
 
   // Sorvanta.exe in a catalogue folder named `name`: a start page linking to a price list that stays
   // loading until asked to complete.
