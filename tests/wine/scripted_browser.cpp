@@ -477,12 +477,14 @@ class ScriptedBrowser final : public IOleObject,
 
   // The print dialog: modal, so the host's other windows must wait (EnableModeless) until it goes.
   void print_dialog() {
+    AddRef();  // the host may let go of the control while the dialog is up
     busy_ = true;
     if (frame_) frame_->EnableModeless(FALSE);
     ::MessageBoxW(::GetAncestor(window_, GA_ROOT), L"Stampa", L"Stampa", MB_OKCANCEL);
     if (frame_) frame_->EnableModeless(TRUE);
     busy_ = false;
     log(name_ + L" print dialog closed");
+    Release();
   }
 
   static inline int made_ = 0;
