@@ -189,7 +189,9 @@ class BrowserHost::Site {
   class UiHandler final : public Part<IDocHostUIHandler> {
    public:
     using Part::Part;
-    HRESULT STDMETHODCALLTYPE ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) override { return S_FALSE; }
+    HRESULT STDMETHODCALLTYPE ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) override {
+      return S_FALSE;
+    }
     HRESULT STDMETHODCALLTYPE GetHostInfo(DOCHOSTUIINFO* info) override {
       if (!info) return E_POINTER;
       info->dwFlags = DOCHOSTUIFLAG_DPI_AWARE;
@@ -339,7 +341,8 @@ void BrowserHost::move(const RECT& rect) {
 
 void BrowserHost::focus() {
   RECT position = site_->rect();
-  const HRESULT hr = object_->DoVerb(OLEIVERB_UIACTIVATE, nullptr, site_->client_site(), 0, parent_, &position);
+  const HRESULT hr =
+      object_->DoVerb(OLEIVERB_UIACTIVATE, nullptr, site_->client_site(), 0, parent_, &position);
   if (SUCCEEDED(hr) && owns(::GetFocus())) return;
   // A control without a page to activate (still loading, or no HTML engine) takes the keyboard into
   // its own window, so the page gets it when it comes; failing that too, the focus stays where it was.

@@ -17,7 +17,8 @@ bool separator(wchar_t c) {
 }
 
 bool absolute_path(const std::wstring& address) {
-  const bool drive = address.size() >= 3 && iswalpha(address[0]) && address[1] == L':' && separator(address[2]);
+  const bool drive =
+      address.size() >= 3 && iswalpha(address[0]) && address[1] == L':' && separator(address[2]);
   return drive || (address.size() >= 3 && separator(address[0]) && separator(address[1]));
 }
 

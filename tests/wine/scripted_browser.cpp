@@ -76,7 +76,8 @@ std::string between(const std::string& text, const std::string& open, const std:
   const auto start = text.find(open);
   if (start == std::string::npos) return {};
   const auto end = text.find(close, start + open.size());
-  return end == std::string::npos ? std::string() : text.substr(start + open.size(), end - start - open.size());
+  return end == std::string::npos ? std::string()
+                                  : text.substr(start + open.size(), end - start - open.size());
 }
 
 class ScriptedBrowser final : public IOleObject,
@@ -198,8 +199,11 @@ class ScriptedBrowser final : public IOleObject,
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                   UINT*) override {
     return E_NOTIMPL;
   }
 
@@ -218,12 +222,14 @@ class ScriptedBrowser final : public IOleObject,
   HRESULT STDMETHODCALLTYPE QueryStatusWB(OLECMDID command, OLECMDF* status) override {
     *status = loaded_ && command == OLECMDID_PRINT ? static_cast<OLECMDF>(OLECMDF_SUPPORTED | OLECMDF_ENABLED)
                                                    : OLECMDF_SUPPORTED;
-    return record(L"QueryStatusWB " + std::to_wstring(command) + L" -> " + std::to_wstring(*status)) ? S_OK
-                                                                                                  : E_UNEXPECTED;
+    return record(L"QueryStatusWB " + std::to_wstring(command) + L" -> " + std::to_wstring(*status))
+               ? S_OK
+               : E_UNEXPECTED;
   }
-  HRESULT STDMETHODCALLTYPE ExecWB(OLECMDID command, OLECMDEXECOPT option, VARIANT* in, VARIANT* out) override {
-    if (!record(L"ExecWB " + std::to_wstring(command) + L" " + std::to_wstring(option) + L" | " + describe(in) +
-                L" | " + describe(out)))
+  HRESULT STDMETHODCALLTYPE ExecWB(OLECMDID command, OLECMDEXECOPT option, VARIANT* in,
+                                   VARIANT* out) override {
+    if (!record(L"ExecWB " + std::to_wstring(command) + L" " + std::to_wstring(option) + L" | " +
+                describe(in) + L" | " + describe(out)))
       return E_UNEXPECTED;
     if (command != OLECMDID_PRINT) return OLECMDERR_E_NOTSUPPORTED;
     if (!loaded_) return OLECMDERR_E_DISABLED;
@@ -391,8 +397,8 @@ class ScriptedBrowser final : public IOleObject,
     info.cb = sizeof info;
     site->GetWindowContext(frame_.put(), document.put(), &position, &clip, &info);
     window_ = ::CreateWindowExW(0, kWindowClass, L"", WS_CHILD | WS_VISIBLE, position.left, position.top,
-                                position.right - position.left, position.bottom - position.top, parent, nullptr,
-                                this_module, this);
+                                position.right - position.left, position.bottom - position.top, parent,
+                                nullptr, this_module, this);
     return window_ != nullptr;
   }
 
@@ -403,7 +409,8 @@ class ScriptedBrowser final : public IOleObject,
     // Only a file URL names a file; anything else shows an empty page, its address as title.
     wchar_t path[MAX_PATH] = L"";
     DWORD size = MAX_PATH;
-    if (::UrlIsW(url.c_str(), URLIS_FILEURL) && SUCCEEDED(::PathCreateFromUrlW(url.c_str(), path, &size, 0))) {
+    if (::UrlIsW(url.c_str(), URLIS_FILEURL) &&
+        SUCCEEDED(::PathCreateFromUrlW(url.c_str(), path, &size, 0))) {
       std::ifstream file(path, std::ios::binary);
       page_.assign(std::istreambuf_iterator<char>(file), {});
     }
@@ -545,7 +552,8 @@ LSTATUS set_value(HKEY key, const wchar_t* name, const std::wstring& value) {
 std::wstring get_value(HKEY key, const wchar_t* name) {
   wchar_t value[MAX_PATH] = L"";
   DWORD size = sizeof value - sizeof(wchar_t);
-  return ::RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS
+  return ::RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) ==
+                 ERROR_SUCCESS
              ? value
              : L"";
 }

@@ -89,8 +89,8 @@ class SorvantaHostingTest : public ::testing::Test {
   }
   int count(const std::string& text) const {
     const auto lines = calls();
-    return static_cast<int>(
-        std::count_if(lines.begin(), lines.end(), [&](const auto& line) { return line.rfind(text, 0) == 0; }));
+    return static_cast<int>(std::count_if(lines.begin(), lines.end(),
+                                          [&](const auto& line) { return line.rfind(text, 0) == 0; }));
   }
   bool wait_for(const std::string& text, int from = 0) const {
     return eventually([&] { return find(text, from) >= 0; });
