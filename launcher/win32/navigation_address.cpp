@@ -5,6 +5,8 @@
 #include <shlwapi.h>
 #include <wininet.h>
 
+#include <cwctype>
+
 #include "launcher/run_error.h"
 #include "win32/text.h"
 
@@ -18,7 +20,7 @@ bool separator(wchar_t c) {
 
 bool absolute_path(const std::wstring& address) {
   const bool drive =
-      address.size() >= 3 && iswalpha(address[0]) && address[1] == L':' && separator(address[2]);
+      address.size() >= 3 && std::iswalpha(address[0]) && address[1] == L':' && separator(address[2]);
   return drive || (address.size() >= 3 && separator(address[0]) && separator(address[1]));
 }
 

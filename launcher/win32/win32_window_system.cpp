@@ -100,7 +100,7 @@ void Win32WindowSystem::do_run() {
       ::TranslateMessage(&message);
       ::DispatchMessageW(&message);
     }
-    // Here, in the outermost loop, no control's modal loop is on the stack any more.
+    // Back in the outermost loop, with every modal loop of a control over: what waited for them goes.
     if (!in_modal_loop()) destroy_deferred();
   }
   destroy_deferred();

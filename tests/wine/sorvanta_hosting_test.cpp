@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "tests/wine/wine_support.h"
-#include "win32/text.h"
 
 namespace {
 
@@ -124,7 +123,7 @@ class SorvantaHostingTest : public ::testing::Test {
       int at = 0;
       for (const char* step : {"Unadvise", "InPlaceDeactivate", "Close", "SetClientSite null", "released"}) {
         const int next = find(name + step, at);
-        EXPECT_GT(next, at - 1) << name << step;
+        EXPECT_GE(next, at) << name << step;
         at = next;
       }
     }
@@ -187,13 +186,13 @@ TEST_F(SorvantaHostingTest, TheBrowserFollowsTheWindowsSizeButNotItsMinimisedOne
   ::SetWindowPos(catalogue_, nullptr, 0, 0, 800, 600, SWP_NOMOVE | SWP_NOZORDER);
   const std::string resized = "B1 SetObjectRects 0 0 790x567";
   ASSERT_TRUE(wait_for(resized));
-  const int before = count("B1 SetObjectRects");
+  const int moves = count("B1 SetObjectRects");
+  const int restores = count(resized);
   ::ShowWindow(catalogue_, SW_MINIMIZE);
   ASSERT_TRUE(eventually([&] { return ::IsIconic(catalogue_) != FALSE; }));
   ::ShowWindow(catalogue_, SW_RESTORE);
-  ASSERT_TRUE(eventually([&] { return !::IsIconic(catalogue_); }));
-  const int after = count("B1 SetObjectRects");
-  EXPECT_EQ(count(resized), 1 + after - before) << "every resize since is the restored size";
+  ASSERT_TRUE(eventually([&] { return count(resized) > restores; })) << "the restored size again";
+  EXPECT_EQ(count("B1 SetObjectRects") - moves, count(resized) - restores) << "nothing for the minimised one";
   close_catalogue();
 }
 
