@@ -1,7 +1,6 @@
 // Sorvanta: loads frmStart on the platform's window system and runs until the catalogue window
 // closes. The one place where an error becomes the user's report.
 #include <exception>
-#include <iostream>
 #include <memory>
 
 #include "launcher/frm_start.h"
@@ -24,7 +23,7 @@ int main() {
   try {
     system = sorvanta::make_platform_window_system();
   } catch (const std::exception& e) {
-    std::cerr << kProgramTitle << ": " << e.what() << '\n';
+    sorvanta::report_without_window_system(e.what(), kProgramTitle);
     return 1;
   }
   try {

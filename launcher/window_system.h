@@ -383,4 +383,8 @@ class WindowSystem {
 // to show windows on.
 std::unique_ptr<WindowSystem> make_platform_window_system();
 
+// Tells the user of an error when no window system could be made: a message box where the platform
+// still has one (Windows), else a line on standard error.
+void report_without_window_system(const std::string& text, const std::string& title);
+
 }  // namespace sorvanta

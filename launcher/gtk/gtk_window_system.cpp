@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <iostream>
 #include <stdexcept>
 
 extern const unsigned char sorvanta_icon_png[];
@@ -122,6 +123,11 @@ std::unique_ptr<WindowSystem> make_platform_window_system() {
   if (!gtk_init_check(nullptr, nullptr))
     throw std::runtime_error("nessuno schermo su cui aprire le finestre");
   return std::make_unique<gtk::GtkWindowSystem>();
+}
+
+// GTK fails only without a screen: there is nowhere to show a box.
+void report_without_window_system(const std::string& text, const std::string& title) {
+  std::cerr << title << ": " << text << '\n';
 }
 
 }  // namespace sorvanta

@@ -1,7 +1,9 @@
 #include "launcher/win32/browser_host.h"
 
 #include <exdispid.h>
+#include <mshtmhst.h>
 #include <ocidl.h>
+#include <olectl.h>
 
 #include <new>
 
@@ -20,7 +22,7 @@ void check(HRESULT hr) {
 class BrowserHost::Site {
  public:
   Site(HWND parent, const RECT& rect, BrowserHostEvents& events)
-      : parent_(parent), rect_(rect), events_(events) {}
+      : parent_(parent), rect_(rect), events_(&events) {}
   Site(const Site&) = delete;
   Site& operator=(const Site&) = delete;
 
@@ -29,6 +31,8 @@ class BrowserHost::Site {
   ULONG references() const { return references_; }
   const RECT& rect() const { return rect_; }
   void set_rect(const RECT& rect) { rect_ = rect; }
+  // From now on the control's events and requests reach nobody.
+  void detach() { events_ = nullptr; }
 
  private:
   HRESULT query(REFIID iid, void** out) {
@@ -40,8 +44,10 @@ class BrowserHost::Site {
       *out = static_cast<IOleInPlaceSite*>(&in_place_site_);
     } else if (IsEqualIID(iid, IID_IOleInPlaceUIWindow) || IsEqualIID(iid, IID_IOleInPlaceFrame)) {
       *out = static_cast<IOleInPlaceFrame*>(&frame_);
-    } else if (IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, DIID_DWebBrowserEvents2)) {
-      *out = static_cast<IDispatch*>(&event_sink_);
+    } else if (IsEqualIID(iid, IID_IDispatch)) {
+      *out = static_cast<IDispatch*>(&ambient_);
+    } else if (IsEqualIID(iid, IID_IDocHostUIHandler)) {
+      *out = static_cast<IDocHostUIHandler*>(&ui_handler_);
     } else {
       return E_NOINTERFACE;
     }
@@ -140,14 +146,15 @@ class BrowserHost::Site {
     HRESULT STDMETHODCALLTYPE SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE RemoveMenus(HMENU) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE SetStatusText(LPCOLESTR) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE EnableModeless(BOOL enable) override { return site_.enable_modeless(enable); }
     HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
   };
 
-  // DWebBrowserEvents2, a dispatch interface: the control calls Invoke by DISPID.
-  class EventSink final : public Part<IDispatch> {
+  // A dispatch interface answering nothing by name: the ambient properties and the event sink.
+  template <class Base>
+  class Dispatch : public Base {
    public:
-    using Part::Part;
+    using Base::Base;
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
       if (count) *count = 0;
       return S_OK;
@@ -159,18 +166,103 @@ class BrowserHost::Site {
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
       return E_NOTIMPL;
     }
+  };
+
+  // The ambient properties the control reads from its site: it shows pages (user mode); every other
+  // one is the control's own default.
+  class AmbientProperties final : public Dispatch<Part<IDispatch>> {
+   public:
+    using Dispatch::Dispatch;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result,
+                                     EXCEPINFO*, UINT*) override {
+      if (id != DISPID_AMBIENT_USERMODE || !(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
+      if (!result) return E_POINTER;
+      ::VariantInit(result);
+      result->vt = VT_BOOL;
+      result->boolVal = VARIANT_TRUE;
+      return S_OK;
+    }
+  };
+
+  // The page is told the program is DPI-aware; everything else (context menu, script errors,
+  // accelerators) is left to the control: S_FALSE and E_NOTIMPL mean "do your default".
+  class UiHandler final : public Part<IDocHostUIHandler> {
+   public:
+    using Part::Part;
+    HRESULT STDMETHODCALLTYPE ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) override {
+      return S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE GetHostInfo(DOCHOSTUIINFO* info) override {
+      if (!info) return E_POINTER;
+      info->dwFlags = DOCHOSTUIFLAG_DPI_AWARE;
+      info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
+      return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*, IOleInPlaceFrame*,
+                                     IOleInPlaceUIWindow*) override {
+      return S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE HideUI() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE UpdateUI() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE EnableModeless(BOOL enable) override { return site_.enable_modeless(enable); }
+    HRESULT STDMETHODCALLTYPE OnDocWindowActivate(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnFrameWindowActivate(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, const GUID*, DWORD) override { return S_FALSE; }
+    HRESULT STDMETHODCALLTYPE GetOptionKeyPath(LPOLESTR* key, DWORD) override {
+      if (key) *key = nullptr;
+      return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetDropTarget(IDropTarget*, IDropTarget** target) override {
+      if (target) *target = nullptr;
+      return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetExternal(IDispatch** external) override {
+      if (external) *external = nullptr;
+      return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE TranslateUrl(DWORD, LPWSTR, LPWSTR* out) override {
+      if (out) *out = nullptr;
+      return S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE FilterDataObject(IDataObject*, IDataObject** out) override {
+      if (out) *out = nullptr;
+      return S_FALSE;
+    }
+  };
+
+  // DWebBrowserEvents2, a dispatch interface: the control calls Invoke by DISPID. An object of its
+  // own, so that the site's IDispatch stays the ambient properties.
+  class EventSink final : public Dispatch<IDispatch> {
+   public:
+    explicit EventSink(Site& site) : site_(site) {}
+    virtual ~EventSink() = default;
+    EventSink(const EventSink&) = delete;
+    EventSink& operator=(const EventSink&) = delete;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+      if (!out) return E_POINTER;
+      const bool mine = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
+                        IsEqualIID(iid, DIID_DWebBrowserEvents2);
+      *out = mine ? this : nullptr;
+      if (!mine) return E_NOINTERFACE;
+      AddRef();
+      return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return site_.add_ref(); }
+    ULONG STDMETHODCALLTYPE Release() override { return site_.release(); }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                      UINT*) override {
-      if (!params) return S_OK;
+      BrowserHostEvents* events = site_.events_;
+      if (!params || !events) return S_OK;
       try {
         // Arguments arrive last first.
         if (id == DISPID_TITLECHANGE && params->cArgs >= 1 && params->rgvarg[0].vt == VT_BSTR) {
           const BSTR text = params->rgvarg[0].bstrVal;
-          site_.events_.title_change(text ? std::wstring(text, ::SysStringLen(text)) : std::wstring());
+          events->title_change(text ? std::wstring(text, ::SysStringLen(text)) : std::wstring());
         } else if (id == DISPID_NEWWINDOW2 && params->cArgs >= 2 &&
                    params->rgvarg[1].vt == (VT_BYREF | VT_DISPATCH) &&
                    params->rgvarg[0].vt == (VT_BYREF | VT_BOOL)) {
-          site_.events_.new_window2(params->rgvarg[1].ppdispVal, params->rgvarg[0].pboolVal);
+          events->new_window2(params->rgvarg[1].ppdispVal, params->rgvarg[0].pboolVal);
         }
       } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
@@ -179,15 +271,25 @@ class BrowserHost::Site {
       }
       return S_OK;
     }
+
+   private:
+    Site& site_;
   };
+
+  HRESULT enable_modeless(BOOL enable) {
+    if (events_) events_->enable_modeless(enable != FALSE);
+    return S_OK;
+  }
 
   HWND parent_;
   RECT rect_;
-  BrowserHostEvents& events_;
+  BrowserHostEvents* events_;
   ULONG references_ = 0;
   ClientSite client_site_{*this};
   InPlaceSite in_place_site_{*this};
   InPlaceFrame frame_{*this};
+  AmbientProperties ambient_{*this};
+  UiHandler ui_handler_{*this};
   EventSink event_sink_{*this};
 };
 
@@ -237,17 +339,19 @@ void BrowserHost::move(const RECT& rect) {
   if (in_place_) in_place_->SetObjectRects(&rect, &rect);
 }
 
-HRESULT BrowserHost::focus() {
+void BrowserHost::focus() {
   RECT position = site_->rect();
   const HRESULT hr =
       object_->DoVerb(OLEIVERB_UIACTIVATE, nullptr, site_->client_site(), 0, parent_, &position);
-  if (FAILED(hr) || owns(::GetFocus())) return hr;
-  // A control without a page to activate (still loading, or no HTML engine) takes the keyboard
-  // into its own window, so the page gets it when it comes.
+  if (SUCCEEDED(hr) && owns(::GetFocus())) return;
+  // A control without a page to activate (still loading, or no HTML engine) takes the keyboard into
+  // its own window, so the page gets it when it comes; failing that too, the focus stays where it was.
   HWND control = nullptr;
-  if (FAILED(in_place_->GetWindow(&control)) || !control) return E_FAIL;
-  ::SetFocus(control);
-  return S_OK;
+  if (SUCCEEDED(in_place_->GetWindow(&control)) && control) ::SetFocus(control);
+}
+
+void BrowserHost::detach() {
+  site_->detach();
 }
 
 bool BrowserHost::translate_accelerator(MSG& message) {

@@ -20,6 +20,8 @@ class BrowserHostEvents {
   virtual void title_change(const std::wstring& text) = 0;
   // NewWindow2: set *pp_disp (with a reference of its own) to another browser to take the new window.
   virtual void new_window2(IDispatch** pp_disp, VARIANT_BOOL* cancel) = 0;
+  // The control starts (false) or ends (true) a modal loop of its own: a dialog or a page's alert.
+  virtual void enable_modeless(bool enable) = 0;
 
  protected:
   ~BrowserHostEvents() = default;
@@ -37,8 +39,10 @@ class BrowserHost {
 
   IWebBrowser2* browser() const { return browser_.get(); }
   void move(const RECT& rect);
-  // UI activation: the keyboard goes to the page.
-  HRESULT focus();
+  // UI activation: the keyboard goes to the page. A control that refuses it leaves the focus as it was.
+  void focus();
+  // The control's events and requests go nowhere from now on (the host is being let go late).
+  void detach();
   // Offers a keyboard message to the control (Tab, arrows, shortcuts inside the page); true when
   // it took it.
   bool translate_accelerator(MSG& message);

@@ -1,6 +1,8 @@
 #include "launcher/win32/win32_controls.h"
 
 #include "launcher/run_error.h"
+#include "launcher/win32/navigation_address.h"
+#include "launcher/win32/win32_window.h"
 #include "win32/scoped.h"
 #include "win32/text.h"
 
@@ -20,8 +22,9 @@ RECT rect_of(int left, int top, int width, int height) {
 
 // ---- Win32Browser -----------------------------------------------------------------------------
 
-Win32Browser::Win32Browser(Window& window, const ControlDesign& design, HWND parent)
+Win32Browser::Win32Browser(Win32Window& window, const ControlDesign& design, HWND parent)
     : Browser(window, design),
+      win32_window_(window),
       host_(std::make_unique<BrowserHost>(parent, rect_of(0, 0, 0, 0),
                                           static_cast<BrowserHostEvents&>(*this))) {}
 
@@ -36,13 +39,18 @@ void Win32Browser::do_move(int left, int top, int width, int height) {
   if (host_) host_->move(rect_of(left, top, width, height));
 }
 
+std::unique_ptr<BrowserHost> Win32Browser::hand_over() {
+  if (host_) host_->detach();
+  return std::move(host_);
+}
+
 void Win32Browser::do_set_focus() {
   if (!host_) throw RunError(kMethodFailed);
-  check(host_->focus());
+  host_->focus();
 }
 
 void Win32Browser::do_navigate(const std::string& url) {
-  const win32::Bstr address(win32::to_wide(url).c_str());
+  const win32::Bstr address(navigation_address(url).c_str());
   win32::Variant flags, target, post_data, headers;  // every optional argument omitted
   check(control().Navigate(address.get(), flags.get(), target.get(), post_data.get(), headers.get()));
 }
@@ -56,6 +64,11 @@ Automation Win32Browser::do_automation() {
 }
 
 void Win32Browser::do_exec_wb(std::int32_t cmd_id, std::int32_t exec_opt, std::int16_t in, std::int16_t out) {
+  if (cmd_id == kOleCmdIdPrint) {
+    // A page still loading can't be printed yet: the request does nothing rather than fail.
+    OLECMDF status{};
+    if (FAILED(control().QueryStatusWB(OLECMDID_PRINT, &status)) || !(status & OLECMDF_ENABLED)) return;
+  }
   win32::Variant in_argument, out_argument;
   in_argument->vt = VT_I2;
   in_argument->iVal = in;
@@ -79,6 +92,10 @@ void Win32Browser::new_window2(IDispatch** pp_disp, VARIANT_BOOL* cancel) {
   auto* other = static_cast<IDispatch*>(answer.get());
   other->AddRef();
   *pp_disp = other;
+}
+
+void Win32Browser::enable_modeless(bool enable) {
+  win32_window_.enable_modeless(enable);
 }
 
 // ---- Win32Button ------------------------------------------------------------------------------

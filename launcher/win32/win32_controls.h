@@ -10,15 +10,23 @@
 
 namespace sorvanta::windows {
 
+class Win32Window;
+
 class Win32Browser final : public Browser, private BrowserHostEvents {
  public:
-  Win32Browser(Window& window, const ControlDesign& design, HWND parent);
+  Win32Browser(Win32Window& window, const ControlDesign& design, HWND parent);
   ~Win32Browser() override;
 
   bool translate_accelerator(MSG& message) { return host_ && host_->translate_accelerator(message); }
   bool owns(HWND window) const { return host_ && host_->owns(window); }
+  // The keyboard to the page, whatever the window's state; when the control can't, nothing moves.
+  void focus_page() {
+    if (host_) host_->focus();
+  }
   // Lets go of the control while its window is still there.
   void close() { host_.reset(); }
+  // Hands the control over to be let go later; its events reach nobody from now on.
+  std::unique_ptr<BrowserHost> hand_over();
 
  protected:
   void do_move(int left, int top, int width, int height) override;
@@ -31,8 +39,10 @@ class Win32Browser final : public Browser, private BrowserHostEvents {
  private:
   void title_change(const std::wstring& text) override;
   void new_window2(IDispatch** pp_disp, VARIANT_BOOL* cancel) override;
+  void enable_modeless(bool enable) override;
   IWebBrowser2& control() const;
 
+  Win32Window& win32_window_;
   std::unique_ptr<BrowserHost> host_;
 };
 

@@ -1,5 +1,7 @@
 #include "launcher/win32/win32_window.h"
 
+#include <utility>
+
 #include "launcher/run_error.h"
 #include "launcher/win32/win32_controls.h"
 #include "launcher/win32/win32_window_system.h"
@@ -81,6 +83,10 @@ Win32Window* Win32Window::from_handle(HWND handle) {
   return reinterpret_cast<Win32Window*>(::GetWindowLongPtrW(handle, GWLP_USERDATA));
 }
 
+void Win32Window::enable_modeless(bool enable) {
+  win32_system_.enable_modeless(enable, handle_);
+}
+
 bool Win32Window::translate_for_browser(MSG& message) {
   for (Win32Browser* browser : browsers_) {
     if (browser->owns(message.hwnd)) return browser->translate_accelerator(message);
@@ -115,9 +121,37 @@ void Win32Window::do_show() {
 }
 
 void Win32Window::do_destroy() {
+  if (!handle_) return;
+  if (win32_system_.in_modal_loop()) {
+    // A control's dialog may be running on the stack: the window only hides, and goes with its
+    // controls once that loop has returned.
+    ::ShowWindow(handle_, SW_HIDE);
+    ::SetWindowLongPtrW(handle_, GWLP_USERDATA, 0);
+    std::vector<std::unique_ptr<BrowserHost>> controls;
+    for (Win32Browser* browser : browsers_) controls.push_back(browser->hand_over());
+    win32_system_.defer_destruction(std::exchange(handle_, nullptr), std::move(controls));
+    return;
+  }
   // The controls go first, while the window they live in still stands.
   for (Win32Browser* browser : browsers_) browser->close();
-  if (handle_) ::DestroyWindow(handle_);
+  ::DestroyWindow(handle_);
+}
+
+// The keyboard belongs to the pages: the one that had it when the window was left, else the first.
+void Win32Window::save_focus() {
+  const HWND focus = ::GetFocus();
+  focus_ = nullptr;
+  for (Win32Browser* browser : browsers_) {
+    if (browser->owns(focus)) focus_ = focus;
+  }
+}
+
+void Win32Window::restore_focus() {
+  if (focus_ && ::IsChild(handle_, focus_)) {
+    ::SetFocus(focus_);
+  } else if (!browsers_.empty()) {
+    browsers_.front()->focus_page();
+  }
 }
 
 LRESULT CALLBACK Win32Window::window_procedure(HWND handle, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -141,14 +175,20 @@ LRESULT Win32Window::handle_message(UINT message, WPARAM wparam, LPARAM lparam) 
   const HWND handle = handle_;
   switch (message) {
     case WM_SIZE:
-      raise_resize();
+      // A minimised window's size means nothing to the controls.
+      if (wparam != SIZE_MINIMIZED) raise_resize();
       return 0;
     case WM_ACTIVATE: {
-      // The default focuses the window itself; the handler may then put the focus elsewhere.
+      if (LOWORD(wparam) == WA_INACTIVE) save_focus();
+      // The default focuses the window itself (WM_SETFOCUS below); the handler may then put the
+      // focus elsewhere.
       const LRESULT result = ::DefWindowProcW(handle, message, wparam, lparam);
       if (LOWORD(wparam) != WA_INACTIVE) raise_activate();
       return result;
     }
+    case WM_SETFOCUS:
+      restore_focus();
+      return 0;
     case WM_CLOSE:
       raise_close_request(UnloadMode::form_control_menu);
       return 0;

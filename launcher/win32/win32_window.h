@@ -25,6 +25,8 @@ class Win32Window final : public Window {
   static Win32Window* from_handle(HWND handle);
   // Offers a keyboard message to the browser it is meant for.
   bool translate_for_browser(MSG& message);
+  // A control of this window starts (false) or ends (true) a modal loop of its own.
+  void enable_modeless(bool enable);
   // The window procedure of the launcher's window class; `this` comes with WM_NCCREATE.
   static LRESULT CALLBACK window_procedure(HWND handle, UINT message, WPARAM wparam, LPARAM lparam);
 
@@ -38,9 +40,12 @@ class Win32Window final : public Window {
 
  private:
   LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam);
+  void save_focus();
+  void restore_focus();
 
   Win32WindowSystem& win32_system_;
   HWND handle_ = nullptr;
+  HWND focus_ = nullptr;  // the page that had the keyboard when the window was last deactivated
   // The controls live in Window; these see them for the messages that concern them.
   std::vector<Win32Browser*> browsers_;
   std::vector<Win32Button*> buttons_;

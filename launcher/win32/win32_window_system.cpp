@@ -64,6 +64,7 @@ Win32WindowSystem::Win32WindowSystem()
 
 Win32WindowSystem::~Win32WindowSystem() {
   destroy_windows();
+  destroy_deferred();
   ::UnregisterClassW(kWindowClass, ::GetModuleHandleW(nullptr));
 }
 
@@ -76,17 +77,66 @@ std::string Win32WindowSystem::do_app_path() {
 }
 
 int Win32WindowSystem::do_message_box(const std::string& text, const std::string& title, int style) {
+  const std::wstring wide_text = win32::to_wide(text);
+  // A log-off waits for the answer: its screen tells the user why.
+  std::vector<HWND> waiting;
+  for (Window* window : windows()) {
+    const HWND handle = static_cast<Win32Window*>(window)->handle();
+    if (handle && ::ShutdownBlockReasonCreate(handle, wide_text.c_str())) waiting.push_back(handle);
+  }
   // Modal for the whole launcher: every window of it waits for the answer.
-  return ::MessageBoxW(nullptr, win32::to_wide(text).c_str(), win32::to_wide(title).c_str(),
-                       static_cast<UINT>(style) | MB_TASKMODAL);
+  const int answer = ::MessageBoxW(nullptr, wide_text.c_str(), win32::to_wide(title).c_str(),
+                                   static_cast<UINT>(style) | MB_TASKMODAL);
+  for (HWND handle : waiting) {
+    if (::IsWindow(handle)) ::ShutdownBlockReasonDestroy(handle);
+  }
+  return answer;
 }
 
 void Win32WindowSystem::do_run() {
   MSG message;
   while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (translate_for_browser(message)) continue;
-    ::TranslateMessage(&message);
-    ::DispatchMessageW(&message);
+    if (!translate_for_browser(message)) {
+      ::TranslateMessage(&message);
+      ::DispatchMessageW(&message);
+    }
+    // Back in the outermost loop, with every modal loop of a control over: what waited for them goes.
+    if (!in_modal_loop()) destroy_deferred();
+  }
+  destroy_deferred();
+}
+
+void Win32WindowSystem::enable_modeless(bool enable, HWND owner) {
+  if (!enable) {
+    if (modal_loops_++ > 0) return;
+    const HWND owner_root = ::GetAncestor(owner, GA_ROOT);
+    for (Window* window : windows()) {
+      // The loop's own dialog disables and enables its owner itself.
+      const HWND handle = static_cast<Win32Window*>(window)->handle();
+      if (handle && handle != owner_root && ::IsWindowEnabled(handle)) {
+        ::EnableWindow(handle, FALSE);
+        disabled_.push_back(handle);
+      }
+    }
+  } else if (modal_loops_ > 0 && --modal_loops_ == 0) {
+    for (HWND handle : disabled_) {
+      if (::IsWindow(handle)) ::EnableWindow(handle, TRUE);
+    }
+    disabled_.clear();
+  }
+}
+
+void Win32WindowSystem::defer_destruction(HWND window, std::vector<std::unique_ptr<BrowserHost>> controls) {
+  deferred_.push_back(Remains{window, std::move(controls)});
+}
+
+void Win32WindowSystem::destroy_deferred() {
+  // Taken out first: letting a control go may run messages that come back here.
+  std::vector<Remains> remains = std::move(deferred_);
+  deferred_.clear();
+  for (Remains& r : remains) {
+    r.controls.clear();
+    ::DestroyWindow(r.window);
   }
 }
 
@@ -105,5 +155,10 @@ bool Win32WindowSystem::translate_for_browser(MSG& message) {
 namespace sorvanta {
 std::unique_ptr<WindowSystem> make_platform_window_system() {
   return std::make_unique<windows::Win32WindowSystem>();
+}
+
+void report_without_window_system(const std::string& text, const std::string& title) {
+  ::MessageBoxW(nullptr, win32::to_wide(text).c_str(), win32::to_wide(title).c_str(),
+                MB_OK | MB_ICONERROR | MB_TASKMODAL);
 }
 }  // namespace sorvanta

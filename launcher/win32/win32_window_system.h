@@ -5,7 +5,9 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "launcher/win32/browser_host.h"
 #include "launcher/window_system.h"
 #include "win32/scoped.h"
 
@@ -23,6 +25,13 @@ class Win32WindowSystem final : public WindowSystem {
   HICON icon(bool small) const { return small ? small_icon_ : big_icon_; }
   HFONT font() const { return font_.get(); }
 
+  // A control in `owner` starts (false) or ends (true) a modal loop: while one runs, the launcher's
+  // other windows take no input, as they would under a message box.
+  void enable_modeless(bool enable, HWND owner);
+  bool in_modal_loop() const { return modal_loops_ > 0; }
+  // A window with its controls, to go once no modal loop of a control is left on the stack.
+  void defer_destruction(HWND window, std::vector<std::unique_ptr<BrowserHost>> controls);
+
  protected:
   TwipsPerPixel do_twips_per_pixel() const override { return twips_per_pixel_; }
   std::unique_ptr<Window> do_create_window(const WindowDesign& design) override;
@@ -34,12 +43,21 @@ class Win32WindowSystem final : public WindowSystem {
  private:
   // Hands a keyboard message to the browser that has the focus, before the window gets it.
   static bool translate_for_browser(MSG& message);
+  void destroy_deferred();
+
+  struct Remains {
+    HWND window;
+    std::vector<std::unique_ptr<BrowserHost>> controls;
+  };
 
   win32::OleInit ole_;  // first up, last down: the browser controls need OLE
   TwipsPerPixel twips_per_pixel_{};
   HICON big_icon_ = nullptr;  // shared resource icons: never destroyed
   HICON small_icon_ = nullptr;
   win32::Font font_;
+  int modal_loops_ = 0;
+  std::vector<HWND> disabled_;  // what the running modal loops disabled
+  std::vector<Remains> deferred_;
 };
 
 }  // namespace sorvanta::windows

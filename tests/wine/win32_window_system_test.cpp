@@ -14,6 +14,7 @@
 #include "launcher/frm_vb.h"
 #include "launcher/frm_vbp.h"
 #include "launcher/run_error.h"
+#include "launcher/win32/navigation_address.h"
 #include "launcher/win32/win32_window.h"
 #include "launcher/window_system.h"
 #include "tests/wine/wine_support.h"
@@ -214,19 +215,37 @@ TEST_F(Win32WindowSystemTest, ComingBackToAPopUpPutsTheKeyboardIntoItsPage) {
   EXPECT_TRUE(focus == browser || ::IsChild(browser, focus)) << "focus on " << focus;
 }
 
-TEST_F(Win32WindowSystemTest, ThePrintButtonIssuesThePrintCommandToItsBrowser) {
+TEST_F(Win32WindowSystemTest, PrintingWithoutAPageDoesNothingOtherCommandsStillFail) {
   FrmVBP& popup = system->load<FrmVBP>();
   popup.window().show();
   const HWND button = ::FindWindowExW(handle_of(popup.window()), nullptr, L"BUTTON", nullptr);
+  // No page (and no HTML engine): the control can't print yet, and the click leaves all as it was.
   ::SendMessageW(button, BM_CLICK, 0, 0);
-  // Without a page (and without an HTML engine) the control refuses the command: its error is what
-  // ends the program, which shows that the click reached ExecWB.
+  EXPECT_FALSE(system->ending());
+  EXPECT_TRUE(::IsWindow(handle_of(popup.window())));
   try {
-    system->run();
-    ADD_FAILURE() << "the print command was accepted without a page";
+    popup.web2().exec_wb(7, kOleCmdExecOptDoDefault, 0, 0);  // OLECMDID_PRINTPREVIEW
+    ADD_FAILURE() << "a command the control refuses went through";
   } catch (const RunError& error) {
     EXPECT_LT(error.number(), 0) << "an HRESULT from ExecWB";
   }
+}
+
+struct AddressCase {
+  const char* address;
+  const wchar_t* url;
+};
+
+TEST(NavigationAddress, FilePathsBecomeFileUrlsByTheShellsConversion) {
+  const AddressCase cases[] = {
+      {"C:\\Catalogo/index.html", L"file:///C:/Catalogo/index.html"},
+      {"C:\\/index.html", L"file:///C:/index.html"},  // a drive root
+      {"C:\\Cat#1 50%/index.html", L"file:///C:/Cat%231%2050%25/index.html"},
+      {"\\\\server\\share/index.html", L"file://server/share/index.html"},
+      {"http://example.com/a.html", L"http://example.com/a.html"},
+      {"index.html", L"index.html"},
+  };
+  for (const AddressCase& c : cases) EXPECT_EQ(windows::navigation_address(c.address), c.url) << c.address;
 }
 
 TEST_F(Win32WindowSystemTest, ClosingAPopUpLeavesTheRestClosingTheCatalogueWindowEndsWithOneBox) {

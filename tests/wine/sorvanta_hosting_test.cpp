@@ -1,0 +1,245 @@
+// The real Sorvanta.exe under Wine on a virtual display, hosting the scripted browser control
+// (scripted_browser.dll, registered as the WebBrowser class for this test run): what the launcher
+// asks of the control, in which order, and what the user sees of it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/wine/wine_support.h"
+
+namespace {
+
+using wine_test::fs::path;
+
+// Polls until `done` holds; false after 20 s (a guard against a hung run, not a timing assertion).
+bool eventually(const std::function<bool()>& done) {
+  for (int tries = 0; tries < 400; ++tries) {
+    if (done()) return true;
+    ::Sleep(50);
+  }
+  return false;
+}
+
+HWND find_window(const wchar_t* window_class, const std::wstring& title) {
+  HWND found = nullptr;
+  eventually([&] { return (found = ::FindWindowW(window_class, title.c_str())) != nullptr; });
+  return found;
+}
+
+HWND control_in(HWND window) {
+  return ::FindWindowExW(window, nullptr, L"ScriptedBrowser", nullptr);
+}
+
+void request(HWND control, const wchar_t* what) {
+  ::PostMessageW(control, ::RegisterWindowMessageW(what), 0, 0);
+}
+
+class SorvantaHostingTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { ASSERT_EQ(server("DllRegisterServer"), S_OK); }
+  static void TearDownTestSuite() { server("DllUnregisterServer"); }
+  void TearDown() override {
+    if (!HasFailure()) return;
+    for (const auto& line : calls()) std::cout << "  " << line << '\n';
+  }
+
+  // Sorvanta.exe in a catalogue folder named `name`: a start page linking to a price list that stays
+  // loading until asked to complete.
+  void start(const std::wstring& name = L"catalogo") {
+    folder_ = scratch_ / name;
+    wine_test::fs::create_directories(folder_);
+    std::ofstream(folder_ / L"index.html")
+        << "<html><head><title>Catalogo di prova</title></head><body><a href=\"listino.html\">Listino</a>";
+    std::ofstream(folder_ / L"listino.html")
+        << "<html><head><title>Listino prezzi</title></head><body>scripted-browser:hold</body></html>";
+    wine_test::fs::copy_file(wine_test::built(SORVANTA_EXE), folder_ / L"Sorvanta.exe");
+    log_ = folder_ / L"calls.log";
+    ::SetEnvironmentVariableW(L"SCRIPTED_BROWSER_LOG", log_.c_str());
+    sorvanta_ = std::make_unique<wine_test::Child>(folder_ / L"Sorvanta.exe", folder_);
+    ASSERT_TRUE(wait_for("B1 DocumentComplete"));
+    catalogue_ = find_window(L"SorvantaWindow", L"Catalogo di prova");
+    ASSERT_NE(catalogue_, nullptr);
+  }
+
+  std::string url_of(const wchar_t* page) const {
+    return "file:///" + wine_test::utf8(folder_.generic_wstring()) + "/" + wine_test::utf8(page);
+  }
+
+  std::vector<std::string> calls() const {
+    std::ifstream file(log_);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);) lines.push_back(line);
+    return lines;
+  }
+  // The first call at or after `from` that starts with `text`; -1 when there is none.
+  int find(const std::string& text, int from = 0) const {
+    const auto lines = calls();
+    for (int i = from; i < static_cast<int>(lines.size()); ++i) {
+      if (lines[i].rfind(text, 0) == 0) return i;
+    }
+    return -1;
+  }
+  int count(const std::string& text) const {
+    const auto lines = calls();
+    return static_cast<int>(std::count_if(lines.begin(), lines.end(),
+                                          [&](const auto& line) { return line.rfind(text, 0) == 0; }));
+  }
+  bool wait_for(const std::string& text, int from = 0) const {
+    return eventually([&] { return find(text, from) >= 0; });
+  }
+
+  // A pop-up from the start page's link, its page still loading.
+  HWND open_popup() {
+    request(control_in(catalogue_), L"ScriptedBrowser.NewWindow");
+    EXPECT_TRUE(wait_for("B2 TitleChange Listino prezzi"));
+    return find_window(L"SorvantaWindow", L"Listino prezzi");
+  }
+
+  HWND print_dialog(HWND popup) {
+    ::PostMessageW(::FindWindowExW(popup, nullptr, L"BUTTON", nullptr), BM_CLICK, 0, 0);
+    return find_window(L"#32770", L"Stampa");
+  }
+
+  // The close box of the catalogue window, the thank-you box answered: the program ends.
+  void close_catalogue() {
+    ::PostMessageW(catalogue_, WM_CLOSE, 0, 0);
+    const HWND box = find_window(L"#32770", L"Veltrano S.r.l.");
+    ASSERT_NE(box, nullptr);
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(sorvanta_->wait(), 0u);
+  }
+
+  // Every control was let go in the hosting order, and none was called after its Close.
+  void expect_torn_down_in_order(int browsers) {
+    for (int n = 1; n <= browsers; ++n) {
+      const std::string name = "B" + std::to_string(n) + " ";
+      int at = 0;
+      for (const char* step : {"Unadvise", "InPlaceDeactivate", "Close", "SetClientSite null", "released"}) {
+        const int next = find(name + step, at);
+        EXPECT_GE(next, at) << name << step;
+        at = next;
+      }
+    }
+    EXPECT_EQ(count("ERROR"), 0);
+  }
+
+  wine_test::ScratchFolder scratch_{L"sorvanta-hosting"};
+  path folder_;
+  path log_;
+  std::unique_ptr<wine_test::Child> sorvanta_;
+  HWND catalogue_ = nullptr;
+
+ private:
+  static HRESULT server(const char* function) {
+    static const HMODULE dll = ::LoadLibraryW(wine_test::built(SCRIPTED_BROWSER_DLL).c_str());
+    const auto call = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+        reinterpret_cast<void*>(::GetProcAddress(dll, function)));
+    return call ? call() : E_FAIL;
+  }
+};
+
+class StartAddressTest : public SorvantaHostingTest, public ::testing::WithParamInterface<const wchar_t*> {};
+
+// The start page loads from folders whose names a bare path would misread as an address.
+TEST_P(StartAddressTest, TheCaptionFollowsEveryTitleChangeAddressFirst) {
+  start(GetParam());
+  const auto lines = calls();
+  const int address = find("B1 TitleChange file:///");
+  ASSERT_GE(address, 0) << "the address first";
+  const std::string url = lines[address].substr(15, lines[address].find(" | ") - 15);
+  EXPECT_EQ(lines[address], "B1 TitleChange " + url + " | caption   Catalogo Veltrano -> " + url);
+  EXPECT_EQ(url.substr(url.size() - 11), "/index.html");
+  // The page's own title shows that the address named the start page's file.
+  EXPECT_GT(find("B1 TitleChange Catalogo di prova | caption " + url + " -> Catalogo di prova"), address);
+  close_catalogue();
+  expect_torn_down_in_order(1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, StartAddressTest,
+                         ::testing::Values(L"catalogo", L"Catalogo Veltrano àè", L"cat#1 50%"));
+
+TEST_F(SorvantaHostingTest, TheSiteAnswersAmbientPropertiesAndAsksForTheDpiAwarePage) {
+  start();
+  EXPECT_GE(find("B1 ambient USERMODE 0x00000000 VT_BOOL -1"), 0);
+  EXPECT_GE(find("B1 ambient DLCONTROL 0x80020003"), 0) << "DISP_E_MEMBERNOTFOUND: the control's default";
+  EXPECT_GE(find("B1 GetHostInfo 0x00000000 flags 0x40000000"), 0) << "DOCHOSTUIFLAG_DPI_AWARE";
+  EXPECT_GE(find("B1 Advise own identity"), 0);
+  EXPECT_GE(find("B1 has the focus"), 0) << "the page has the keyboard from the start";
+  close_catalogue();
+}
+
+TEST_F(SorvantaHostingTest, TheBrowserFollowsTheWindowsSizeButNotItsMinimisedOne) {
+  start();
+  RECT outer{};
+  ::GetWindowRect(catalogue_, &outer);
+  // Width less 150 twips, height less 500: 10 and 33 pixels at 96 dpi.
+  const std::string first = "B1 SetObjectRects 0 0 " + std::to_string(outer.right - outer.left - 10) + "x" +
+                            std::to_string(outer.bottom - outer.top - 33);
+  EXPECT_GE(find(first), 0);
+  ::SetWindowPos(catalogue_, nullptr, 0, 0, 800, 600, SWP_NOMOVE | SWP_NOZORDER);
+  const std::string resized = "B1 SetObjectRects 0 0 790x567";
+  ASSERT_TRUE(wait_for(resized));
+  const int moves = count("B1 SetObjectRects");
+  const int restores = count(resized);
+  ::ShowWindow(catalogue_, SW_MINIMIZE);
+  ASSERT_TRUE(eventually([&] { return ::IsIconic(catalogue_) != FALSE; }));
+  ::ShowWindow(catalogue_, SW_RESTORE);
+  ASSERT_TRUE(eventually([&] { return count(resized) > restores; })) << "the restored size again";
+  EXPECT_EQ(count("B1 SetObjectRects") - moves, count(resized) - restores) << "nothing for the minimised one";
+  close_catalogue();
+}
+
+TEST_F(SorvantaHostingTest, ANewWindowRequestGetsAPopUpWhosePagePrintsOnceLoaded) {
+  start();
+  const HWND popup = open_popup();
+  ASSERT_NE(popup, nullptr);
+  const int registered = find("B2 put_RegisterAsBrowser VT_BOOL -1");
+  const int handed = find("B1 NewWindow2 returned ppDisp set Cancel 0");
+  const int navigated = find("B2 Navigate2 VT_BSTR " + url_of(L"listino.html"));
+  EXPECT_GE(registered, 0);
+  EXPECT_GT(handed, registered) << "registered before ppDisp returns";
+  EXPECT_GT(navigated, handed) << "the page goes to the browser handed over";
+  EXPECT_GE(find("B2 TitleChange " + url_of(L"listino.html") + " | caption Caricamento... -> "), 0);
+  EXPECT_GE(find("B2 has the focus"), 0);
+
+  // Still loading: the print button does nothing, and everything stays open.
+  ::SendMessageW(::FindWindowExW(popup, nullptr, L"BUTTON", nullptr), BM_CLICK, 0, 0);
+  EXPECT_GE(find("B2 QueryStatusWB 6 -> 1"), 0);
+  EXPECT_EQ(count("B2 ExecWB"), 0);
+  EXPECT_EQ(sorvanta_->wait(0), STILL_ACTIVE);
+
+  request(control_in(popup), L"ScriptedBrowser.Complete");
+  ASSERT_TRUE(wait_for("B2 DocumentComplete"));
+  const HWND dialog = print_dialog(popup);
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_FALSE(::IsWindowEnabled(catalogue_)) << "the control's dialog is modal for the whole launcher";
+  const int focused = count("B2 has the focus");
+  ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(wait_for("B2 print dialog closed"));
+  EXPECT_TRUE(eventually([&] { return ::IsWindowEnabled(catalogue_) != FALSE; }));
+  EXPECT_TRUE(eventually([&] { return count("B2 has the focus") > focused; })) << "back to the page";
+  EXPECT_EQ(count("B2 ExecWB"), 1);
+  EXPECT_GE(find("B2 ExecWB 6 1 | VT_I2 0 | VT_I2 0"), 0);
+  close_catalogue();
+  expect_torn_down_in_order(2);
+}
+
+TEST_F(SorvantaHostingTest, EndingWhileThePrintDialogIsUpWaitsForTheDialog) {
+  start();
+  const HWND popup = open_popup();
+  request(control_in(popup), L"ScriptedBrowser.Complete");
+  ASSERT_TRUE(wait_for("B2 DocumentComplete"));
+  ASSERT_NE(print_dialog(popup), nullptr);
+  close_catalogue();
+  EXPECT_GT(find("B2 Unadvise"), find("B2 print dialog closed"));
+  expect_torn_down_in_order(2);
+}
+
+}  // namespace
