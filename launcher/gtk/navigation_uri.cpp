@@ -40,7 +40,8 @@ std::size_t folder_to_open(const std::string& address) {
 }
 
 std::string uri_through_descriptor(const std::string& address, std::size_t folder_length, int pid, int fd) {
-  return navigation_uri("/proc/" + std::to_string(pid) + "/fd/" + std::to_string(fd) + address.substr(folder_length));
+  return navigation_uri("/proc/" + std::to_string(pid) + "/fd/" + std::to_string(fd) +
+                        address.substr(folder_length));
 }
 
 }  // namespace sorvanta::gtk

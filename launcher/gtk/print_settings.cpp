@@ -21,7 +21,7 @@ using OwnedText = std::unique_ptr<gchar, GFreeString>;
 // The name of the file an address points at, without its extension.
 std::string address_file_stem(const std::string& uri) {
   std::unique_ptr<GUri, decltype(&g_uri_unref)> parsed(g_uri_parse(uri.c_str(), G_URI_FLAGS_ENCODED, nullptr),
-                                                        g_uri_unref);
+                                                       g_uri_unref);
   if (!parsed) return {};
   const std::string path = g_uri_get_path(parsed.get());
   const OwnedText name(g_uri_unescape_string(path.substr(path.rfind('/') + 1).c_str(), "/"));

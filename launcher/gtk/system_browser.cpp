@@ -37,7 +37,7 @@ std::string extension(const char* path) {
 
 bool opens_in_system_browser(const std::string& uri) {
   std::unique_ptr<GUri, decltype(&g_uri_unref)> parsed(g_uri_parse(uri.c_str(), G_URI_FLAGS_ENCODED, nullptr),
-                                                        g_uri_unref);
+                                                       g_uri_unref);
   if (!parsed) return false;
   const std::string scheme = lower(g_uri_get_scheme(parsed.get()));
   const std::string type = extension(g_uri_get_path(parsed.get()));
@@ -52,7 +52,8 @@ void open_in_system_browser(const std::string& uri, GdkDisplay* display) {
   // The browser, not whatever opens the file's type: a file address goes to the http handler too.
   const char* scheme = g_str_has_prefix(uri.c_str(), "https:") ? "https" : "http";
   auto browser = GObjectPtr<GAppInfo>::adopt(g_app_info_get_default_for_uri_scheme(scheme));
-  if (!browser) throw std::runtime_error(std::string("nessun browser predefinito per gli indirizzi ") + scheme);
+  if (!browser)
+    throw std::runtime_error(std::string("nessun browser predefinito per gli indirizzi ") + scheme);
   auto context = GObjectPtr<GdkAppLaunchContext>::adopt(gdk_display_get_app_launch_context(display));
   GList uris{const_cast<char*>(uri.c_str()), nullptr, nullptr};
   GError* error = nullptr;

@@ -124,7 +124,8 @@ GtkWidget* WebKitBrowser::on_create(WebKitWebView* view, WebKitNavigationAction*
   }
   // The handler may have unloaded windows, this one included: only look up what still lives.
   WebKitBrowser* target = system.browser_from(pp_disp);
-  if (target == nullptr || target->view_ || target->window().unloaded()) return nullptr;  // WebKit opens nothing
+  if (target == nullptr || target->view_ || target->window().unloaded())
+    return nullptr;  // WebKit opens nothing
   return GTK_WIDGET(target->make_view(view));
 }
 
@@ -157,7 +158,8 @@ void WebKitBrowser::on_title(WebKitWebView* view, GParamSpec*, gpointer self) {
 }
 
 void WebKitBrowser::on_load_changed(WebKitWebView* view, WebKitLoadEvent event, gpointer self) {
-  if (event == WEBKIT_LOAD_FINISHED && !has_title(view)) static_cast<WebKitBrowser*>(self)->report_address(view);
+  if (event == WEBKIT_LOAD_FINISHED && !has_title(view))
+    static_cast<WebKitBrowser*>(self)->report_address(view);
 }
 
 }  // namespace sorvanta::gtk

@@ -34,10 +34,10 @@ TEST(NavigationUri, OnlyAFolderWhoseNameIsNotUtf8IsOpened) {
     std::size_t folder_length;
   };
   const Case cases[] = {
-      {"/home/anna/Catalogo \xE8/index.html", 21},        // Latin-1 è
-      {"/srv/\xFF\xFE/catalogo/index.html", 16},  // the bad name higher up
-      {"/home/anna/Catalogo \xC3\xA8/index.html", 0},      // UTF-8 è
-      {"/home/anna/Catalogo/\xE8.html", 0},                // the file's own name: nothing to step over
+      {"/home/anna/Catalogo \xE8/index.html", 21},     // Latin-1 è
+      {"/srv/\xFF\xFE/catalogo/index.html", 16},       // the bad name higher up
+      {"/home/anna/Catalogo \xC3\xA8/index.html", 0},  // UTF-8 è
+      {"/home/anna/Catalogo/\xE8.html", 0},            // the file's own name: nothing to step over
       {"/\xE8.html", 0},
       {"relativo/\xE8/index.html", 0},
       {"", 0},
@@ -48,7 +48,8 @@ TEST(NavigationUri, OnlyAFolderWhoseNameIsNotUtf8IsOpened) {
 TEST(NavigationUri, AnOpenFolderIsReachedThroughItsDescriptor) {
   EXPECT_EQ(uri_through_descriptor("/home/anna/Catalogo \xE8/index.html", 21, 4321, 17),
             "file:///proc/4321/fd/17/index.html");
-  EXPECT_EQ(uri_through_descriptor("/x/\xE8/Pagina uno.html", 4, 1, 3), "file:///proc/1/fd/3/Pagina%20uno.html");
+  EXPECT_EQ(uri_through_descriptor("/x/\xE8/Pagina uno.html", 4, 1, 3),
+            "file:///proc/1/fd/3/Pagina%20uno.html");
 }
 
 }  // namespace

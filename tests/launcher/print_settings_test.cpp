@@ -7,7 +7,8 @@ namespace {
 
 TEST(PrintSettings, TheDefaultPrinterElseTheFilePrinter) {
   EXPECT_EQ(preselected_printer({{"Ufficio", false}, {"Magazzino", true}}, "Print to File"), "Magazzino");
-  EXPECT_EQ(preselected_printer({{"Print to File", false}, {"Ufficio", false}}, "Stampa su file"), "Stampa su file");
+  EXPECT_EQ(preselected_printer({{"Print to File", false}, {"Ufficio", false}}, "Stampa su file"),
+            "Stampa su file");
   EXPECT_EQ(preselected_printer({}, "Print to File"), "Print to File");
 }
 

@@ -2,9 +2,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <gtk/gtkunixprint.h>
 #include <cstdio>
 #include <fstream>
-#include <gtk/gtkunixprint.h>
 
 #include "launcher/frm_start.h"
 #include "launcher/frm_vbp.h"
@@ -237,11 +237,11 @@ TEST_F(Launcher, APopUpsOwnNewWindowsGoToTheSystemsBrowserForWebPagesOnly) {
 TEST_F(Launcher, PrintingStartsWithTheFilePrinterAndThePagesTitleAsTheFileName) {
   start();
   gtk::GtkFormWindow* popup = open_by_script("listino.html", "Listino prezzi Veltrano");
-  const auto settings =
-      static_cast<gtk::WebKitBrowser&>(popup->browser("web2")).page_print_settings(gtk::preselected_printer());
+  const auto settings = static_cast<gtk::WebKitBrowser&>(popup->browser("web2"))
+                            .page_print_settings(gtk::preselected_printer());
   EXPECT_STREQ(gtk_print_settings_get_printer(settings.get()), "Print to File");
-  gchar* expected = g_filename_to_uri((std::string(std::getenv("HOME")) + "/Listino prezzi Veltrano.pdf").c_str(),
-                                      nullptr, nullptr);
+  gchar* expected = g_filename_to_uri(
+      (std::string(std::getenv("HOME")) + "/Listino prezzi Veltrano.pdf").c_str(), nullptr, nullptr);
   EXPECT_STREQ(gtk_print_settings_get(settings.get(), GTK_PRINT_SETTINGS_OUTPUT_URI), expected)
       << "no documents folder here: the home folder";
   g_free(expected);
