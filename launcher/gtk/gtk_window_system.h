@@ -30,8 +30,6 @@ class WebKitBrowser : public Browser {
 
   // The view, or nullptr before it is needed.
   WebKitWebView* view() const { return view_.get(); }
-  // What printing the page starts with, `printer` chosen (needs the view).
-  GObjectPtr<GtkPrintSettings> page_print_settings(const std::string& printer) const;
 
  protected:
   void do_move(int left, int top, int width, int height) override;

@@ -52,24 +52,17 @@ std::string cleaned(const std::string& stem) {
 
 }  // namespace
 
-std::string preselected_printer(const std::vector<PrinterSeen>& printers, const std::string& file_printer) {
-  for (const PrinterSeen& printer : printers) {
-    if (printer.is_default) return printer.name;
-  }
-  return file_printer;
-}
-
 std::string preselected_printer() {
-  std::vector<PrinterSeen> printers;
+  std::string printer;
   gtk_enumerate_printers(
-      [](GtkPrinter* printer, gpointer seen) -> gboolean {
-        static_cast<std::vector<PrinterSeen>*>(seen)->push_back(
-            {gtk_printer_get_name(printer), gtk_printer_is_default(printer) != FALSE});
-        return FALSE;
+      [](GtkPrinter* seen, gpointer chosen) -> gboolean {
+        if (gtk_printer_is_default(seen) == FALSE) return FALSE;
+        *static_cast<std::string*>(chosen) = gtk_printer_get_name(seen);
+        return TRUE;
       },
-      &printers, nullptr, TRUE);
+      &printer, nullptr, TRUE);
   // GTK names its file printer in the user's language, through its own translations.
-  return preselected_printer(printers, g_dgettext("gtk30", "Print to File"));
+  return printer.empty() ? g_dgettext("gtk30", "Print to File") : printer;
 }
 
 std::string documents_folder() {

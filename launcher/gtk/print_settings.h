@@ -4,21 +4,13 @@
 #include <gtk/gtk.h>
 
 #include <string>
-#include <vector>
 
 #include "launcher/gtk/gobject_ptr.h"
 
 namespace sorvanta::gtk {
 
-// A printer as the print system lists it.
-struct PrinterSeen {
-  std::string name;
-  bool is_default;
-};
-
-// The system's default printer, else the printer that prints to a file (`file_printer`).
-std::string preselected_printer(const std::vector<PrinterSeen>& printers, const std::string& file_printer);
-// The same, asking the print system (it waits until every print backend has listed its printers).
+// The system's default printer, else the printer that prints to a file. Waits until every print
+// backend has listed its printers, running the event loop meanwhile.
 std::string preselected_printer();
 
 // The user's documents folder, else the home folder.

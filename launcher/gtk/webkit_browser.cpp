@@ -85,19 +85,16 @@ void WebKitBrowser::do_exec_wb(std::int32_t cmd_id, std::int32_t exec_opt, std::
   print(exec_opt != kOleCmdExecOptDontPromptUser);
 }
 
-GObjectPtr<GtkPrintSettings> WebKitBrowser::page_print_settings(const std::string& printer) const {
-  const gchar* title = webkit_web_view_get_title(view_.get());
-  const gchar* uri = webkit_web_view_get_uri(view_.get());
-  return print_settings(printer, documents_folder(),
-                        print_file_name(title != nullptr ? title : "", uri != nullptr ? uri : ""));
-}
-
 void WebKitBrowser::print(bool prompt) {
   const std::string printer = preselected_printer();
   // Listing the printers ran the event loop: the window may have gone meanwhile.
   if (window().unloaded() || system_.ending()) return;
+  const gchar* title = webkit_web_view_get_title(view_.get());
+  const gchar* uri = webkit_web_view_get_uri(view_.get());
+  const auto settings = print_settings(
+      printer, documents_folder(), print_file_name(title != nullptr ? title : "", uri != nullptr ? uri : ""));
   auto operation = GObjectPtr<WebKitPrintOperation>::adopt(webkit_print_operation_new(view_.get()));
-  webkit_print_operation_set_print_settings(operation.get(), page_print_settings(printer).get());
+  webkit_print_operation_set_print_settings(operation.get(), settings.get());
   if (!prompt) {
     webkit_print_operation_print(operation.get());
   } else if (webkit_print_operation_run_dialog(operation.get(), form_window_.toplevel()) !=
