@@ -116,7 +116,8 @@ GtkWidget* WebKitBrowser::on_create(WebKitWebView* view, WebKitNavigationAction*
   if (cancel || system.ending()) return nullptr;
   if (!pp_disp) {
     // No launcher window answers: the control's own default, the system's browser.
-    browser->open_outside(view, webkit_uri_request_get_uri(webkit_navigation_action_get_request(action)));
+    const gchar* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+    browser->open_outside(view, uri != nullptr ? uri : "");
     return nullptr;
   }
   // The handler may have unloaded windows, this one included: only look up what still lives.
