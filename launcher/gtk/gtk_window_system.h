@@ -6,12 +6,14 @@
 // the design, so every platform fits its browser alike whatever the window manager draws.
 // A browser's WebKitWebView is made when it is first needed: for Navigate, or, when its automation
 // object answered a NewWindow2, related to the requesting view as WebKit asks.
+#include <dirent.h>
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "launcher/gtk/gobject_ptr.h"
 #include "launcher/window_system.h"
@@ -42,7 +44,10 @@ class WebKitBrowser : public Browser {
   // Makes the view: a new page in the program's web context, or one related to `requester`.
   WebKitWebView* make_view(WebKitWebView* requester);
   void print(bool prompt);
+  // A new-window request no launcher window took.
+  void open_outside(WebKitWebView* view, const std::string& uri);
   static GtkWidget* on_create(WebKitWebView* view, WebKitNavigationAction* action, gpointer self);
+  void report_address(WebKitWebView* view);
   static void on_title(WebKitWebView* view, GParamSpec* pspec, gpointer self);
   static void on_load_changed(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
 
@@ -126,6 +131,10 @@ class GtkWindowSystem : public WindowSystem {
   void register_browser(WebKitBrowser& browser) { browsers_.insert(&browser); }
   void unregister_browser(WebKitBrowser& browser) { browsers_.erase(&browser); }
 
+  // The URI WebKit loads for an address handed to Navigate. A folder whose name WebKit cannot take
+  // is opened and stays open for the program's life, so that its pages and their links load.
+  std::string loadable_uri(const std::string& address);
+
  protected:
   TwipsPerPixel do_twips_per_pixel() const override;
   std::unique_ptr<Window> do_create_window(const WindowDesign& design) override;
@@ -141,6 +150,10 @@ class GtkWindowSystem : public WindowSystem {
   GObjectPtr<GtkCssProvider> css_;
   std::unique_ptr<GMainLoop, void (*)(GMainLoop*)> loop_;
   std::set<WebKitBrowser*> browsers_;
+  struct CloseFolder {
+    void operator()(DIR* folder) const { closedir(folder); }
+  };
+  std::vector<std::unique_ptr<DIR, CloseFolder>> open_folders_;
 };
 
 // GtkMessageType for a message box style's icon bits.

@@ -1,5 +1,7 @@
 #include "launcher/gtk/navigation_uri.h"
 
+#include <glib.h>
+
 namespace sorvanta::gtk {
 
 namespace {
@@ -27,6 +29,19 @@ std::string navigation_uri(const std::string& address) {
     }
   }
   return uri;
+}
+
+std::size_t folder_to_open(const std::string& address) {
+  if (address.empty() || address.front() != '/') return 0;
+  // Only a folder's name can be stepped over; a file's own name is the page's to get right.
+  const std::size_t folder_length = address.rfind('/');
+  if (g_utf8_validate(address.data(), static_cast<gssize>(folder_length), nullptr)) return 0;
+  return folder_length;
+}
+
+std::string uri_through_descriptor(const std::string& address, std::size_t folder_length, int pid, int fd) {
+  return navigation_uri("/proc/" + std::to_string(pid) + "/fd/" + std::to_string(fd) +
+                        address.substr(folder_length));
 }
 
 }  // namespace sorvanta::gtk

@@ -28,5 +28,15 @@ TEST(NavigationUri, AnythingButAnAbsolutePathGoesUnchanged) {
   EXPECT_EQ(navigation_uri(""), "");
 }
 
+TEST(NavigationUri, AFolderWhoseNameIsNotUtf8IsReachedThroughItsDescriptor) {
+  const std::string latin1 = "/home/anna/Catalogo \xE8/index.html";
+  EXPECT_EQ(folder_to_open(latin1), 21u);
+  EXPECT_EQ(uri_through_descriptor(latin1, 21, 4321, 17), "file:///proc/4321/fd/17/index.html");
+  EXPECT_EQ(folder_to_open("/srv/\xFF/catalogo/index.html"), 15u) << "the bad name higher up";
+  for (const char* loads_as_it_is :
+       {"/home/anna/Catalogo \xC3\xA8/index.html", "/home/anna/\xE8.html", "x/\xE8/a", ""})
+    EXPECT_EQ(folder_to_open(loads_as_it_is), 0u) << loads_as_it_is;
+}
+
 }  // namespace
 }  // namespace sorvanta::gtk

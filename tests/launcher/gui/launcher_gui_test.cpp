@@ -2,9 +2,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <gtk/gtkunixprint.h>
 #include <cstdio>
+#include <fstream>
 
 #include "launcher/frm_start.h"
+#include "launcher/frm_vbp.h"
 #include "tests/launcher/gui/harness.h"
 
 namespace sorvanta::testing {
@@ -43,6 +46,8 @@ class Launcher : public ::testing::Test {
  protected:
   // Starts the launcher beside a copy of the sample catalogue and waits for its start page.
   void start(const std::string& folder = "Catalogo") {
+    // Only the file printer, whatever this machine's print system holds.
+    g_object_set(gtk_settings_get_default(), "gtk-print-backends", "file", nullptr);
     system = std::make_unique<TestWindowSystem>(make_catalogue(folder));
     ASSERT_EQ(system->pixels_x(15), 1) << "the expected pixels are those of a 96 dpi screen (Xvfb's)";
     system->load<FrmStart>();
@@ -181,17 +186,88 @@ TEST_F(Launcher, APageWithoutTitleIsTitledWithItsAddress) {
   EXPECT_THAT(system->captions[system->id_of(*popup)], ElementsAre("Caricamento...", title_of(popup)));
 }
 
+TEST_F(Launcher, APageReachedByALinkFromATitledPageIsTitledWithItsAddress) {
+  start();
+  evaluate(web, "location.href = 'contatti.html'");
+  ASSERT_TRUE(wait_until([&] { return title_of(vb) != kIndexTitle; }));
+  EXPECT_THAT(system->captions["frmVB#1"],
+              ElementsAre("  Catalogo Veltrano", kIndexTitle, webkit_web_view_get_uri(web)));
+  EXPECT_THAT(title_of(vb), EndsWith("/contatti.html"));
+}
+
+TEST_F(Launcher, AFolderWhoseNameIsNotUtf8Loads) {
+  start("Catalogo \xE8 Latin-1");
+  open_by_script("listino.html", "Listino prezzi Veltrano");
+}
+
+TEST_F(Launcher, APopUpsOwnNewWindowsGoToTheSystemsBrowserForWebPagesOnly) {
+  // A stand-in browser for http and https that only writes down what it was asked to open.
+  const std::filesystem::path home = std::getenv("HOME");
+  std::filesystem::create_directories(home / ".local/share/applications");
+  std::filesystem::create_directories(home / ".config");
+  std::ofstream(home / ".local/share/applications/prova.desktop")
+      << "[Desktop Entry]\nType=Application\nName=Prova\n"
+         "Exec=sh -c 'echo \"$0\" >> \"$HOME/aperti.txt\"' %u\n";
+  std::ofstream(home / ".config/mimeapps.list") << "[Default Applications]\n"
+                                                   "x-scheme-handler/http=prova.desktop\n"
+                                                   "x-scheme-handler/https=prova.desktop\n";
+  start();
+  gtk::GtkFormWindow* popup = open_by_script("listino.html", "Listino prezzi Veltrano");
+  WebKitWebView* web2 = view_of(popup, "web2");
+  for (const char* address : {"prodotti/installa.desktop", "file:///usr/bin/xterm", "contatti.html",
+                              "https://www.veltrano.example/negozi.html"})
+    evaluate(web2, std::string("window.open('") + address + "')");
+
+  std::vector<std::string> opened;
+  ASSERT_TRUE(wait_until([&] {
+    opened.clear();
+    std::ifstream list(home / "aperti.txt");
+    for (std::string line; std::getline(list, line);) opened.push_back(line);
+    return opened.size() >= 2;
+  }));
+  EXPECT_THAT(opened, ::testing::UnorderedElementsAre(EndsWith("/contatti.html"),
+                                                      "https://www.veltrano.example/negozi.html"));
+  EXPECT_EQ(system->loaded("frmVBP").size(), 1u) << "no launcher window for a pop-up's own request";
+  EXPECT_FALSE(system->ending());
+}
+
+TEST_F(Launcher, PrintingBeforeThePageHasComeDoesNothing) {
+  start();
+  FrmVBP& popup = system->load<FrmVBP>();
+  popup.window().show();
+  ASSERT_EQ(view_of(static_cast<gtk::GtkFormWindow*>(&popup.window()), "web2"), nullptr);
+  DialogAnswerer answerer(GTK_TYPE_DIALOG, GTK_RESPONSE_CANCEL, nullptr);
+  gtk_button_clicked(GTK_BUTTON(static_cast<gtk::GtkPushButton&>(popup.cmd_stampa()).widget()));
+  EXPECT_EQ(answerer.answered(), 0) << "no dialog";
+  EXPECT_FALSE(system->ending());
+  EXPECT_EQ(system->loaded("frmVBP").size(), 1u);
+  EXPECT_THROW(popup.web2().exec_wb(7, kOleCmdExecOptPromptUser, 0, 0), RunError)
+      << "another command still fails";
+}
+
 TEST_F(Launcher, ThePrintButtonOpensThePrintDialogForItsPage) {
   start();
   gtk::GtkFormWindow* popup = open_by_script("listino.html", "Listino prezzi Veltrano");
   std::vector<std::string> dialogs;
-  DialogAnswerer answerer(GTK_TYPE_DIALOG, GTK_RESPONSE_CANCEL,
-                          [&](GtkDialog* d) { dialogs.push_back(G_OBJECT_TYPE_NAME(d)); });
+  std::string printer, file;
+  DialogAnswerer answerer(GTK_TYPE_DIALOG, GTK_RESPONSE_CANCEL, [&](GtkDialog* d) {
+    dialogs.push_back(G_OBJECT_TYPE_NAME(d));
+    // The dialog selects the printer it was given once its print backends have listed theirs.
+    auto* dialog = GTK_PRINT_UNIX_DIALOG(d);
+    if (!wait_until([&] { return gtk_print_unix_dialog_get_selected_printer(dialog) != nullptr; })) return;
+    printer = gtk_printer_get_name(gtk_print_unix_dialog_get_selected_printer(dialog));
+    GtkPrintSettings* settings = gtk_print_unix_dialog_get_settings(dialog);
+    file = gtk_print_settings_get(settings, GTK_PRINT_SETTINGS_OUTPUT_URI);
+    g_object_unref(settings);
+  });
   GtkWidget* button = static_cast<gtk::GtkPushButton&>(popup->button("cmdStampa")).widget();
   ASSERT_TRUE(wait_until([&] { return gtk_widget_is_drawable(button); }));
   click_at(button, 48, 12);
   ASSERT_TRUE(wait_until([&] { return answerer.answered() == 1; }));
   EXPECT_THAT(dialogs, ElementsAre("GtkPrintUnixDialog"));
+  EXPECT_EQ(printer, "Print to File") << "no printer here but the file";
+  EXPECT_EQ(file, "file://" + std::string(std::getenv("HOME")) + "/Listino%20prezzi%20Veltrano.pdf")
+      << "no documents folder here: the home folder";
   EXPECT_FALSE(system->ending());
   EXPECT_EQ(system->loaded("frmVBP").size(), 1u);
 }
