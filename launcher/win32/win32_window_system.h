@@ -7,6 +7,7 @@
 #include <string>
 
 #include "launcher/window_system.h"
+#include "win32/dll_search.h"
 #include "win32/scoped.h"
 
 namespace sorvanta::windows {
@@ -35,7 +36,9 @@ class Win32WindowSystem final : public WindowSystem {
   // Hands a keyboard message to the browser that has the focus, before the window gets it.
   static bool translate_for_browser(MSG& message);
 
-  win32::OleInit ole_;  // first up, last down: the browser controls need OLE
+  // First of all: nothing may load a DLL by name from our folder or the current directory.
+  win32::RestrictedDllSearch dll_search_;
+  win32::OleInit ole_;  // then OLE, last down: the browser controls need it
   TwipsPerPixel twips_per_pixel_{};
   HICON big_icon_ = nullptr;  // shared resource icons: never destroyed
   HICON small_icon_ = nullptr;

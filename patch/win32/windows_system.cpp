@@ -56,23 +56,6 @@ bool same_name(const std::string& a, const char* b) {
 
 }  // namespace
 
-WindowsSystem::DllSearchHardening::DllSearchHardening() {
-  // A patch is mostly started from a download folder, where anyone may have left a DLL named like a
-  // toolkit library: the current directory is never searched. Our own folder and the system
-  // folders still are, and that is where the toolkit libraries lie.
-  ::SetDllDirectoryW(L"");
-  // Where the loader has it (Windows 8, Windows 7 with KB2533623, Wine), also keep to the safe
-  // folders by default: Wine takes an empty DLL directory for none and would search the current one.
-  using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-  const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
-  const FARPROC proc = kernel32 ? ::GetProcAddress(kernel32, "SetDefaultDllDirectories") : nullptr;
-  if (proc) {
-    const auto set_default_dll_directories =
-        reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void (*)()>(proc));
-    set_default_dll_directories(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
-  }
-}
-
 WindowsSystem::WindowsSystem() = default;
 
 std::string WindowsSystem::special_folder(const std::string& name) {
@@ -168,14 +151,7 @@ void WindowsSystem::do_events() {
 }
 
 std::uintptr_t WindowsSystem::do_load_library(const std::string& name) {
-  const auto ansi = win32::to_ansi(name);
-  if (!ansi) return 0;
-  // A probe that finds a broken library answers "not loadable" instead of raising a system box.
-  DWORD previous = 0;
-  ::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previous);
-  const HMODULE module = ::LoadLibraryA(ansi->c_str());
-  ::SetThreadErrorMode(previous, nullptr);
-  return reinterpret_cast<std::uintptr_t>(module);
+  return reinterpret_cast<std::uintptr_t>(load_toolkit_library(name));
 }
 
 void WindowsSystem::do_free_library(std::uintptr_t handle) {

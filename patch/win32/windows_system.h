@@ -5,14 +5,15 @@
 
 #include "patch/system.h"
 #include "patch/win32/toolkit_libraries.h"
+#include "win32/dll_search.h"
 #include "win32/scoped.h"
 
 namespace ludrimex::windows {
 
 class WindowsSystem final : public System {
  public:
-  // Takes the current directory out of the DLL search order before anything is loaded, then
-  // initialises COM for this thread.
+  // Restricts the DLL search to the system folder before anything is loaded, then initialises COM
+  // for this thread.
   WindowsSystem();
 
   std::string special_folder(const std::string& name) override;
@@ -42,12 +43,9 @@ class WindowsSystem final : public System {
   void do_free_library(std::uintptr_t handle) override;
 
  private:
-  struct DllSearchHardening {
-    DllSearchHardening();
-  };
   // Declared in the order they must come up: the search order is fixed before COM loads anything,
   // and the bound toolkit libraries go before COM is shut down.
-  DllSearchHardening hardening_;
+  win32::RestrictedDllSearch dll_search_;
   win32::ComInit com_;
   ToolkitLibraries toolkit_;
 };

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -271,14 +272,44 @@ DWORD probe_and_create(const std::vector<const char*>& libraries, const fs::path
   return status;
 }
 
-TEST_F(WindowsSystemTest, TheProbeTakesTheLastLibraryOfTheProgramsFolderAndKeepsOnlyThatOneLoaded) {
+// A toolkit library installed in the system folder for the test's duration.
+class InstalledInSystemFolder {
+ public:
+  explicit InstalledInSystemFolder(const char* library) {
+    wchar_t folder[MAX_PATH];
+    ::GetSystemDirectoryW(folder, MAX_PATH);
+    file_ = fs::path(folder) / built(library).filename();
+    fs::copy_file(built(library), file_);
+  }
+  InstalledInSystemFolder(const InstalledInSystemFolder&) = delete;
+  InstalledInSystemFolder& operator=(const InstalledInSystemFolder&) = delete;
+  ~InstalledInSystemFolder() { fs::remove(file_); }
+
+ private:
+  fs::path file_;
+};
+
+struct ProbeCase {
+  std::vector<const char*> beside_program;
+  const char* in_system_folder;  // or null
+  DWORD status;
+};
+
+TEST_F(WindowsSystemTest, TheProbeTakesOnlyStkit432FromTheProgramsFolderAndTheOthersFromTheSystemFolder) {
   const ScratchFolder elsewhere(L"cwd");
-  EXPECT_EQ(probe_and_create({STKIT432_DLL}, elsewhere.path()), kStkit432 | kStkit432 << kBound | kCreated);
-  EXPECT_EQ(probe_and_create({STKIT432_DLL, VB5STKIT_DLL}, elsewhere.path()),
-            kStkit432 | kVb5stkit | kVb5stkit << kBound | kCreated);
-  EXPECT_EQ(probe_and_create({STKIT432_DLL, VB5STKIT_DLL, VB6STKIT_DLL}, elsewhere.path()),
-            kStkit432 | kVb5stkit | kVb6stkit | kVb6stkit << kBound | kCreated);
-  EXPECT_EQ(probe_and_create({}, elsewhere.path()), 0u);
+  const std::vector<ProbeCase> cases{
+      {{STKIT432_DLL}, nullptr, kStkit432 | kStkit432 << kBound | kCreated},
+      {{STKIT432_DLL, VB5STKIT_DLL, VB6STKIT_DLL}, nullptr, kStkit432 | kStkit432 << kBound | kCreated},
+      {{STKIT432_DLL}, VB5STKIT_DLL, kStkit432 | kVb5stkit | kVb5stkit << kBound | kCreated},
+      {{}, VB6STKIT_DLL, kVb6stkit | kVb6stkit << kBound | kCreated},
+      {{}, STKIT432_DLL, kStkit432 | kStkit432 << kBound | kCreated},
+      {{}, nullptr, 0u},
+  };
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    std::optional<InstalledInSystemFolder> installed;
+    if (cases[i].in_system_folder) installed.emplace(cases[i].in_system_folder);
+    EXPECT_EQ(probe_and_create(cases[i].beside_program, elsewhere.path()), cases[i].status) << "case " << i;
+  }
 }
 
 TEST_F(WindowsSystemTest, ALibraryPlantedInTheCurrentDirectoryIsNeverLoaded) {
@@ -365,6 +396,81 @@ TEST_F(WindowsSystemTest, FilesKeepEveryByteAndFailuresNameTheFile) {
                                            OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(in_use);
   EXPECT_EQ(failure([&] { system->copy_file(copy, installed); }), std::pair(70, installed));
+}
+
+// The names in `folder`, through the wide search that also takes the "\\?\" form.
+std::vector<std::wstring> folder_listing(const fs::path& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW entry;
+  const win32::FindHandle search(::FindFirstFileW((folder / L"*").c_str(), &entry));
+  for (bool more = static_cast<bool>(search); more; more = ::FindNextFileW(search.get(), &entry)) {
+    const std::wstring name = entry.cFileName;
+    if (name != L"." && name != L"..") names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+struct AttributeCase {
+  DWORD attributes;
+  bool found_plain;  // by a search for ordinary files alone
+};
+
+TEST_F(WindowsSystemTest, AHiddenOrSystemLogIsFoundWhenAskedForAndKeepsItsAttributesWhenReplaced) {
+  const std::array<AttributeCase, 4> cases{{{FILE_ATTRIBUTE_NORMAL, true},
+                                            {FILE_ATTRIBUTE_HIDDEN, false},
+                                            {FILE_ATTRIBUTE_SYSTEM, false},
+                                            {FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, false}}};
+  const fs::path file = scratch / L"patch.txt";
+  for (const auto& c : cases) {
+    std::ofstream(file, std::ios::binary) << "vecchio";
+    ASSERT_TRUE(::SetFileAttributesW(file.c_str(), c.attributes));
+    EXPECT_EQ(system->dir(u8(file), ludrimex::kAttrNormal), c.found_plain ? "patch.txt" : "") << c.attributes;
+    EXPECT_EQ(system->dir(u8(file), 2 | 4), "patch.txt") << c.attributes;
+
+    system->write_file(u8(file), "nuovo");
+    EXPECT_EQ(read_bytes(file), "nuovo");
+    EXPECT_EQ(::GetFileAttributesW(file.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+              c.attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+    EXPECT_EQ(folder_listing(scratch.path()), std::vector<std::wstring>{L"patch.txt"});  // no temporary left
+    ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    fs::remove(file);
+  }
+  system->write_file(u8(file), "creato");  // where there was none
+  EXPECT_EQ(read_bytes(file), "creato");
+}
+
+TEST_F(WindowsSystemTest, AReadOnlyOrBusyLogIsPermissionDeniedWithNothingChanged) {
+  const fs::path file = scratch / L"patch.txt";
+  std::ofstream(file, std::ios::binary) << "vecchio";
+  ASSERT_TRUE(::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+  EXPECT_EQ(error_number([&] { system->write_file(u8(file), "nuovo"); }), ludrimex::kPermissionDenied);
+  ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+  {
+    const win32::KernelHandle busy(
+        ::CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_EQ(error_number([&] { system->write_file(u8(file), "nuovo"); }), ludrimex::kPermissionDenied);
+  }
+  EXPECT_EQ(read_bytes(file), "vecchio");
+  EXPECT_EQ(folder_listing(scratch.path()), std::vector<std::wstring>{L"patch.txt"});
+}
+
+TEST_F(WindowsSystemTest, FilesBeyondMaxPathWorkInTheirRealFolder) {
+  fs::path folder = scratch.path();
+  for (int i = 0; i < 3; ++i) folder /= std::wstring(100, static_cast<wchar_t>(L'à' + i));
+  fs::create_directories(L"\\\\?\\" + folder.wstring());
+  const std::string log = u8(folder / L"patch.txt");
+  ASSERT_GT(log.size(), 300u);
+
+  system->write_file(log, "1\r\n");
+  system->append_file(log, "2\r\n");
+  EXPECT_EQ(system->read_file(log), "1\r\n2\r\n");
+  EXPECT_EQ(system->dir(log, ludrimex::kAttrNormal), "patch.txt");
+  system->copy_file(log, u8(folder / L"copia.txt"));
+  system->delete_file(log);
+  EXPECT_EQ(system->dir(log, ludrimex::kAttrNormal), "");
+  EXPECT_EQ(system->read_file(u8(folder / L"copia.txt")), "1\r\n2\r\n");
+  EXPECT_EQ(folder_listing(L"\\\\?\\" + folder.wstring()), std::vector<std::wstring>{L"copia.txt"});
 }
 
 // The user's own short date form, changed through the system's settings for the test's duration.
