@@ -41,7 +41,8 @@ void Form1::controlla_file(const std::string& file1, std::int16_t versione) {
 
   // A last line without its line break would otherwise be joined to the new one.
   const bool open_last_line = !elenco_patch.empty() && log_before_->bytes.back() != '\n';
-  system_.append_file(file1, (open_last_line ? "\r\n" : "") + campo + system_.short_date() + "\r\n");
+  const std::string kept = elenco_patch.empty() ? std::string() : log_before_->bytes;
+  system_.write_file(file1, kept + (open_last_line ? "\r\n" : "") + campo + system_.short_date() + "\r\n");
 }
 
 void Form1::read_log(const std::string& file1, const std::string& bytes) {
