@@ -16,9 +16,9 @@ namespace {
 constexpr DWORD kSelectiveAttributes =
     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
 
-// Attributes a replaced log keeps; read-only is refused before it comes to that.
-constexpr DWORD kKeptAttributes =
-    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+// Attributes a replaced file keeps; read-only is refused before it comes to that.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 // Beyond this length the plain form of a path may be refused (MAX_PATH less room for a file name).
 constexpr std::size_t kPlainPathLimit = MAX_PATH - 12;
@@ -27,10 +27,23 @@ bool admitted(const WIN32_FIND_DATAW& entry, int attributes) {
   return (entry.dwFileAttributes & kSelectiveAttributes & ~static_cast<DWORD>(attributes)) == 0;
 }
 
+// The attributes of `path`, INVALID_FILE_ATTRIBUTES when it is missing. A folder or a device is
+// refused at once: opening one would fail late or wait.
+DWORD regular_file_attributes(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(file_path(path).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+    throw RunError(kPathFileAccessError, path);
+  }
+  return attributes;
+}
+
 win32::KernelHandle open(const std::string& path, DWORD access, DWORD share, DWORD disposition) {
+  regular_file_attributes(path);
   win32::KernelHandle file(::CreateFileW(file_path(path).c_str(), access, share, nullptr, disposition,
                                          FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) throw_last_error(path);
+  if (::GetFileType(file.get()) != FILE_TYPE_DISK) throw RunError(kPathFileAccessError, path);
   return file;
 }
 
@@ -48,50 +61,74 @@ bool exists(const std::string& path) {
   return ::GetFileAttributesW(file_path(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// A new file beside `target` that holds the log's next content until it takes the log's place;
-// deleted again unless it did.
-class TemporaryFile {
+// Refuses, before anything is written, a file that may not be written in place: read-only, no
+// permission, held by another program. The replace would otherwise get round the first.
+DWORD writable_attributes(const std::string& path) {
+  const DWORD attributes = regular_file_attributes(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return attributes;
+  if (attributes & FILE_ATTRIBUTE_READONLY) throw RunError(kPermissionDenied, path);
+  open(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
+  return attributes;
+}
+
+// A new file beside the one it is to replace, holding the next content until it takes that one's
+// place in a single step; deleted again unless it did.
+class Replacement {
  public:
-  TemporaryFile(const std::wstring& target, DWORD attributes, const std::string& path) {
+  explicit Replacement(const std::string& path) : path_(path), target_(file_path(path)) {
+    attributes_ = writable_attributes(path);
     // The first free name of a few: another run's leftover must not stop this one.
     for (int attempt = 0; attempt < 100 && !file_; ++attempt) {
-      name_ = target + L".~" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(attempt);
-      file_.reset(::CreateFileW(name_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr));
+      name_ = target_ + L".~" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(attempt);
+      file_.reset(::CreateFileW(name_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
       if (!file_ && ::GetLastError() != ERROR_FILE_EXISTS) throw_last_error(path);
     }
     if (!file_) throw RunError(kPathFileAccessError, path);
   }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-  ~TemporaryFile() {
+  Replacement(const Replacement&) = delete;
+  Replacement& operator=(const Replacement&) = delete;
+  ~Replacement() {
     file_.reset();
-    if (!kept_) ::DeleteFileW(name_.c_str());
+    if (!done_) ::DeleteFileW(name_.c_str());
   }
 
-  // Writes every byte through to the disk and closes the file.
-  void write(const std::string& bytes, const std::string& path) {
-    write_all(file_.get(), bytes, path);
-    if (!::FlushFileBuffers(file_.get())) throw_last_error(path);
+  void write(const std::string& bytes) {
+    write_all(file_.get(), bytes, path_);
+    if (!::FlushFileBuffers(file_.get())) throw_last_error(path_);
     file_.reset();
   }
-  const std::wstring& name() const { return name_; }
-  void keep() { kept_ = true; }
+
+  void copy_from(const std::string& from) {
+    file_.reset();
+    if (::CopyFileW(file_path(from).c_str(), name_.c_str(), FALSE)) return;
+    const DWORD code = ::GetLastError();
+    // The report names the file at fault: the source when it is missing, else the destination.
+    throw RunError(run_error_number(code), exists(from) ? path_ : from);
+  }
+
+  // Puts the new content in place: the file holds either its old bytes or the new ones, never a part.
+  void commit() {
+    const bool existed = attributes_ != INVALID_FILE_ATTRIBUTES;
+    // The replaced file's hidden and system attributes stay, on every implementation of the replace.
+    if (existed && !::SetFileAttributesW(name_.c_str(), attributes_ & kKeptAttributes))
+      throw_last_error(path_);
+    const BOOL replaced = existed ? ::ReplaceFileW(target_.c_str(), name_.c_str(), nullptr,
+                                                   REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+                                  : ::MoveFileExW(name_.c_str(), target_.c_str(),
+                                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!replaced) throw_last_error(path_);
+    done_ = true;
+  }
 
  private:
+  std::string path_;
+  std::wstring target_;
+  DWORD attributes_ = INVALID_FILE_ATTRIBUTES;
   std::wstring name_;
   win32::KernelHandle file_;
-  bool kept_ = false;
+  bool done_ = false;
 };
-
-// Refuses, before anything is written, a log that may not be written in place: read-only, no
-// permission, held by another program. The replace below would otherwise get round the first.
-DWORD writable_attributes(const std::wstring& target, const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesW(target.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return attributes;
-  if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) throw RunError(kPermissionDenied, path);
-  open(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
-  return attributes;
-}
 
 }  // namespace
 
@@ -125,6 +162,26 @@ std::string find_first(const std::string& path, int attributes) {
   return {};
 }
 
+FileKind kind_of(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(file_path(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD code = ::GetLastError();
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return FileKind::kMissing;
+    throw RunError(run_error_number(code), path);
+  }
+  if (attributes & FILE_ATTRIBUTE_DEVICE) return FileKind::kOther;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return FileKind::kFolder;
+  return FileKind::kRegular;
+}
+
+bool is_absolute(const std::string& path) {
+  const auto separator = [](char c) { return c == '\\' || c == '/'; };
+  if (path.size() >= 2 && separator(path[0]) && separator(path[1])) return true;  // \\server, \\?\ forms
+  const bool letter =
+      path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+  return letter && path[1] == ':' && separator(path[2]);
+}
+
 std::string read_whole_file(const std::string& path) {
   const auto file = open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
   std::string bytes;
@@ -138,35 +195,22 @@ std::string read_whole_file(const std::string& path) {
   return bytes;
 }
 
-void append_to_file(const std::string& path, const std::string& bytes) {
-  const auto file = open(path, FILE_APPEND_DATA, FILE_SHARE_READ, OPEN_ALWAYS);
-  write_all(file.get(), bytes, path);
-}
-
 void replace_file_contents(const std::string& path, const std::string& bytes) {
-  const std::wstring target = file_path(path);
-  const DWORD attributes = writable_attributes(target, path);
-  const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
-  TemporaryFile next(target, existed ? attributes & kKeptAttributes : FILE_ATTRIBUTE_NORMAL, path);
-  next.write(bytes, path);
-  // One step: the log holds either its old bytes or the new ones, never a part of them.
-  const BOOL replaced =
-      existed ? ::ReplaceFileW(target.c_str(), next.name().c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                               nullptr, nullptr)
-              : ::MoveFileExW(next.name().c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  if (!replaced) throw_last_error(path);
-  next.keep();
+  Replacement next(path);
+  next.write(bytes);
+  next.commit();
 }
 
 void delete_file(const std::string& path) {
+  regular_file_attributes(path);
   if (!::DeleteFileW(file_path(path).c_str())) throw_last_error(path);
 }
 
 void copy_file(const std::string& from, const std::string& to) {
-  if (::CopyFileW(file_path(from).c_str(), file_path(to).c_str(), FALSE)) return;
-  const DWORD code = ::GetLastError();
-  // The report names the file at fault: the source when it is missing, else the destination.
-  throw RunError(run_error_number(code), exists(from) ? to : from);
+  if (regular_file_attributes(from) == INVALID_FILE_ATTRIBUTES) throw_last_error(from);
+  Replacement next(to);
+  next.copy_from(from);
+  next.commit();
 }
 
 }  // namespace ludrimex::windows

@@ -26,7 +26,7 @@ Function as_function(FARPROC proc) {
 
 // The libraries take ANSI text; a character the code page can't hold would give another path.
 std::string ansi(const std::string& utf8) {
-  auto text = win32::to_ansi(utf8);
+  auto text = toolkit_text(utf8);
   if (!text) throw RunError(kInvalidArgument, utf8);
   return *text;
 }
@@ -74,6 +74,13 @@ HMODULE load(const std::wstring& name) {
 }
 
 }  // namespace
+
+std::optional<std::string> toolkit_text(const std::string& utf8) {
+  if (utf8.find('\0') != std::string::npos) return std::nullopt;
+  auto text = win32::to_ansi(utf8);
+  if (!text || text->size() >= MAX_PATH) return std::nullopt;
+  return text;
+}
 
 HMODULE load_toolkit_library(const std::string& name) {
   const std::wstring wide = win32::to_wide(name);

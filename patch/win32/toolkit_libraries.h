@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "win32/scoped.h"
@@ -17,6 +18,10 @@ namespace ludrimex::windows {
 // from the system folder. A full path is loaded as it stands. Its dependencies come from the
 // system folder. Null when it can't be loaded, with GetLastError() telling why.
 HMODULE load_toolkit_library(const std::string& name);
+
+// `utf8` as the toolkit libraries take it: in the ANSI code page without any substitution, with no
+// NUL and shorter than MAX_PATH bytes; nothing when it is not so.
+std::optional<std::string> toolkit_text(const std::string& utf8);
 
 class ToolkitLibraries {
  public:

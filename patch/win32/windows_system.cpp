@@ -13,6 +13,7 @@
 #include "patch/win32/files.h"
 #include "patch/win32/link_object.h"
 #include "patch/win32/process_snapshot.h"
+#include "patch/win32/run_lock.h"
 #include "win32/program_folder.h"
 #include "win32/text.h"
 
@@ -74,6 +75,10 @@ std::string WindowsSystem::dir(const std::string& path, int attributes) {
   return find_first(path, attributes);
 }
 
+std::unique_ptr<RunLock> WindowsSystem::lock_single_run(const std::string& name) {
+  return windows::lock_single_run(name);
+}
+
 std::unique_ptr<ProcessSnapshot> WindowsSystem::create_process_snapshot(std::uint32_t flags,
                                                                         std::uint32_t process_id) {
   return create_tool_help_snapshot(flags, process_id);
@@ -81,6 +86,14 @@ std::unique_ptr<ProcessSnapshot> WindowsSystem::create_process_snapshot(std::uin
 
 std::unique_ptr<ShellLink> WindowsSystem::create_shell_link() {
   return create_link_object();
+}
+
+void WindowsSystem::bind_toolkit(const std::string& library) {
+  toolkit_.entry(library);
+}
+
+bool WindowsSystem::toolkit_accepts(const std::string& text) {
+  return toolkit_text(text).has_value();
 }
 
 std::int32_t WindowsSystem::create_shell_link_4(const std::string& library, const std::string& gruppo,
@@ -96,12 +109,16 @@ std::int32_t WindowsSystem::create_shell_link_6(const std::string& library, cons
   return toolkit_.call_6(library, gruppo, titolo, percorso, argomenti, privato, genitore);
 }
 
-std::string WindowsSystem::read_file(const std::string& path) {
-  return read_whole_file(path);
+FileKind WindowsSystem::file_kind(const std::string& path) {
+  return kind_of(path);
 }
 
-void WindowsSystem::append_file(const std::string& path, const std::string& bytes) {
-  append_to_file(path, bytes);
+bool WindowsSystem::is_absolute_path(const std::string& path) {
+  return is_absolute(path);
+}
+
+std::string WindowsSystem::read_file(const std::string& path) {
+  return read_whole_file(path);
 }
 
 void WindowsSystem::write_file(const std::string& path, const std::string& bytes) {

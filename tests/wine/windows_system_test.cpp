@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "patch/errors.h"
@@ -360,8 +361,7 @@ TEST_F(WindowsSystemTest, ProcessScanFindsARunningSorvanta) {
 
 TEST_F(WindowsSystemTest, FilesKeepEveryByteAndFailuresNameTheFile) {
   const std::string log = u8(scratch / L"patch.txt");
-  system->append_file(log, "1         06/12/2026\r\n");
-  system->append_file(log, "2\r\n\x80\xff");
+  system->write_file(log, "1         06/12/2026\r\n2\r\n\x80\xff");
   EXPECT_EQ(system->read_file(log), "1         06/12/2026\r\n2\r\n\x80\xff");
   system->write_file(log, "nuovo");
   EXPECT_EQ(system->read_file(log), "nuovo");
@@ -386,7 +386,12 @@ TEST_F(WindowsSystemTest, FilesKeepEveryByteAndFailuresNameTheFile) {
   EXPECT_EQ(failure([&] { system->delete_file(missing); }), std::pair(53, missing));
   EXPECT_EQ(failure([&] { system->copy_file(missing, copy); }), std::pair(53, missing));
   EXPECT_EQ(failure([&] { system->copy_file(copy, no_folder); }), std::pair(76, no_folder));
-  EXPECT_EQ(failure([&] { system->append_file(no_folder, "x"); }), std::pair(76, no_folder));
+  EXPECT_EQ(failure([&] { system->write_file(no_folder, "x"); }), std::pair(76, no_folder));
+  // A folder where a file is expected is refused at once.
+  const std::string folder = u8(scratch.path());
+  EXPECT_EQ(failure([&] { system->read_file(folder); }), std::pair(75, folder));
+  EXPECT_EQ(failure([&] { system->write_file(folder, "x"); }), std::pair(75, folder));
+  EXPECT_EQ(failure([&] { system->copy_file(copy, folder); }), std::pair(75, folder));
 
   // An installed launcher in use. (A read-only one can't be shown here: the tests run as root, and
   // Wine keeps the read-only attribute in the Unix permissions, which root ignores.)
@@ -463,7 +468,8 @@ TEST_F(WindowsSystemTest, FilesBeyondMaxPathWorkInTheirRealFolder) {
   ASSERT_GT(log.size(), 300u);
 
   system->write_file(log, "1\r\n");
-  system->append_file(log, "2\r\n");
+  system->write_file(log, "1\r\n2\r\n");
+  EXPECT_EQ(system->file_kind(log), ludrimex::FileKind::kRegular);
   EXPECT_EQ(system->read_file(log), "1\r\n2\r\n");
   EXPECT_EQ(system->dir(log, ludrimex::kAttrNormal), "patch.txt");
   system->copy_file(log, u8(folder / L"copia.txt"));
@@ -471,6 +477,64 @@ TEST_F(WindowsSystemTest, FilesBeyondMaxPathWorkInTheirRealFolder) {
   EXPECT_EQ(system->dir(log, ludrimex::kAttrNormal), "");
   EXPECT_EQ(system->read_file(u8(folder / L"copia.txt")), "1\r\n2\r\n");
   EXPECT_EQ(folder_listing(L"\\\\?\\" + folder.wstring()), std::vector<std::wstring>{L"copia.txt"});
+}
+
+TEST_F(WindowsSystemTest, FileKindsAndAbsolutePaths) {
+  const fs::path hidden = scratch / L"nascosto.txt";
+  std::ofstream(hidden) << "x";
+  ::SetFileAttributesW(hidden.c_str(),
+                       FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY);
+  using ludrimex::FileKind;
+  const std::array<std::pair<fs::path, FileKind>, 4> kinds{
+      {{hidden, FileKind::kRegular},
+       {scratch.path(), FileKind::kFolder},
+       {scratch / L"manca.txt", FileKind::kMissing},
+       {scratch / L"manca" / L"x.txt", FileKind::kMissing}}};
+  for (const auto& [path, kind] : kinds) EXPECT_EQ(system->file_kind(u8(path)), kind) << u8(path);
+  ::SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+  const std::array<std::pair<const char*, bool>, 8> paths{{{"C:\\Cat", true},
+                                                           {"c:/Cat", true},
+                                                           {"\\\\server\\share\\Cat", true},
+                                                           {"\\\\?\\C:\\Cat", true},
+                                                           {"\\Cat", false},
+                                                           {"C:Cat", false},
+                                                           {"Cat", false},
+                                                           {"", false}}};
+  for (const auto& [path, absolute] : paths) EXPECT_EQ(system->is_absolute_path(path), absolute) << path;
+}
+
+TEST_F(WindowsSystemTest, ToolkitTextsMustBeExactInTheAnsiCodePageAndShorterThanMaxPath) {
+  const std::array<std::pair<std::string, bool>, 6> texts{{{"C:\\Veltrano Catalogo àèé\\Sorvanta.exe", true},
+                                                           {"C:\\Каталог", false},
+                                                           {"C:\\Ω", false},  // best fit would give "O"
+                                                           {std::string("a\0b", 3), false},
+                                                           {std::string(259, 'a'), true},
+                                                           {std::string(260, 'a'), false}}};
+  for (const auto& [text, accepted] : texts) EXPECT_EQ(system->toolkit_accepts(text), accepted) << text;
+}
+
+// Another thread stands for another run: a mutex belongs to a thread. Whether it could take the lock.
+bool taken_by_another_thread(ludrimex::System& system) {
+  bool taken = false;
+  std::thread([&] { taken = system.lock_single_run("LudrimexProva") != nullptr; }).join();
+  return taken;
+}
+
+TEST_F(WindowsSystemTest, TheRunLockIsHeldByOneAtATimeAndAnAbandonedOneIsTaken) {
+  auto first = system->lock_single_run("LudrimexProva");
+  ASSERT_TRUE(first);
+  EXPECT_FALSE(taken_by_another_thread(*system));
+  first.reset();
+  EXPECT_TRUE(taken_by_another_thread(*system));
+
+  // A run that dies holding it abandons it (the handle kept here keeps the mutex in being).
+  const win32::ObjectHandle kept(::CreateMutexW(nullptr, FALSE, L"Local\\LudrimexProva"));
+  std::thread([] {
+    const win32::ObjectHandle mutex(::CreateMutexW(nullptr, FALSE, L"Local\\LudrimexProva"));
+    ASSERT_EQ(::WaitForSingleObject(mutex.get(), 0), WAIT_OBJECT_0);
+  }).join();  // the thread ends still owning it
+  EXPECT_TRUE(taken_by_another_thread(*system));
 }
 
 // The user's own short date form, changed through the system's settings for the test's duration.
