@@ -118,7 +118,8 @@ std::optional<mode_t> check_replaceable(const std::string& path) {
 // Writes the new content beside `path` with `fill`, then renames it over `path`: whatever fails, or
 // whenever the process dies, `path` holds its old bytes or the new ones, never a part. The file keeps
 // the permission bits it had; a new one gets `new_mode` (or the umask's default).
-void replace_file(const std::string& path, std::optional<mode_t> new_mode, const std::function<void(const Fd&)>& fill) {
+void replace_file(const std::string& path, std::optional<mode_t> new_mode,
+                  const std::function<void(const Fd&)>& fill) {
   const std::optional<mode_t> kept = check_replaceable(path);
   std::string temporary;
   Fd target;

@@ -188,8 +188,8 @@ FileKind FakeSystem::file_kind(const std::string& path) {
 
 bool FakeSystem::is_absolute_path(const std::string& path) {
   enter("is_absolute_path", path);
-  const bool drive = path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
-                     path[2] == '\\';
+  const bool drive = path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) &&
+                     path[1] == ':' && path[2] == '\\';
   return drive || path.starts_with("\\\\");
 }
 

@@ -47,9 +47,9 @@ class FakeSystem : public System {
   std::string date = "06/12/2026";
   std::set<std::string> folders;
   std::map<std::string, std::string> files;
-  std::set<std::string> hidden;  // files Dir misses without the hidden attribute
-  std::set<std::string> others;  // FIFOs and devices
-  bool another_run = false;      // another process holds the single-run lock
+  std::set<std::string> hidden;                   // files Dir misses without the hidden attribute
+  std::set<std::string> others;                   // FIFOs and devices
+  bool another_run = false;                       // another process holds the single-run lock
   std::map<std::string, FakeShortcut> shortcuts;  // by .lnk path
   std::map<std::string, FakeToolkit> toolkits;    // by probe name ("VB6STKIT")
   std::vector<std::array<char, 260>> processes;
