@@ -61,16 +61,33 @@ bool is_file(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-// LoadLibraryExW with the library's dependencies taken from the system folder only; a library that
-// can't be loaded answers null instead of raising a system box.
+// Windows 7 without KB2533623 knows none of the LOAD_LIBRARY_SEARCH_ flags.
+bool search_flags_known() {
+  const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
+  return kernel32 && ::GetProcAddress(kernel32, "AddDllDirectory");
+}
+
+// LoadLibraryExW, with the library's dependencies from the system folder where the loader can be
+// told so; a library that can't be loaded answers null instead of raising a system box.
 HMODULE load(const std::wstring& name) {
   DWORD previous = 0;
   ::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previous);
-  const HMODULE module = ::LoadLibraryExW(name.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  const HMODULE module =
+      ::LoadLibraryExW(name.c_str(), nullptr, search_flags_known() ? LOAD_LIBRARY_SEARCH_SYSTEM32 : 0);
   const DWORD error = ::GetLastError();
   ::SetThreadErrorMode(previous, nullptr);
   ::SetLastError(error);
   return module;
+}
+
+// `file` from the system folder alone: by name where the search flags are known, else by full path.
+HMODULE load_from_system_folder(const std::wstring& file) {
+  if (search_flags_known()) return load(file);
+  std::wstring folder(MAX_PATH, L'\0');
+  const UINT n = ::GetSystemDirectoryW(folder.data(), MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return nullptr;
+  folder.resize(n);
+  return load(folder + L"\\" + file);
 }
 
 }  // namespace
@@ -96,7 +113,7 @@ HMODULE load_toolkit_library(const std::string& name) {
     beside_us += file;
     if (is_file(beside_us)) return load(beside_us);
   }
-  return load(file);  // a bare name: searched for in the system folder alone
+  return load_from_system_folder(file);
 }
 
 FARPROC ToolkitLibraries::entry(const std::string& library) {

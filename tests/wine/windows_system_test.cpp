@@ -46,6 +46,16 @@ std::string text_form(const std::string& value) {
   return form + std::string(255 - form.size(), ' ');
 }
 
+// The number and file of the error `action` raises; 0 and "" when it raises none.
+std::pair<int, std::string> failure(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const RunError& e) {
+    return {e.number(), e.subject()};
+  }
+  return {0, ""};
+}
+
 int error_number(const std::function<void()>& action) {
   try {
     action();
@@ -170,11 +180,20 @@ TEST_F(WindowsSystemTest, TheSixArgumentFormWritesOnlyUnderTheUsersProgramsFolde
   fs::remove_all(sub);
 }
 
-TEST_F(WindowsSystemTest, ALibraryOrEntryThatCannotBeBoundIsAnError) {
+TEST_F(WindowsSystemTest, ALibraryOrEntryThatCannotBeBoundIsAnErrorNamingTheLibrary) {
+  std::ofstream(scratch / L"ROTTA.DLL") << "not a library";
+  const std::array<std::pair<std::string, int>, 5> cases{{
+      {"NOSUCHKIT.DLL", ludrimex::kFileNotFound},
+      {"VB6STKIT.DLL", ludrimex::kFileNotFound},  // not in the system folder; the build's is not taken
+      {u8(scratch / L"ROTTA.DLL"), ludrimex::kDllLoadError},
+      {"shlwapi.dll", ludrimex::kDllEntryNotFound},
+      {u8(built(VB6STKIT_DLL)), 0},
+  }};
+  for (const auto& [library, number] : cases) {
+    EXPECT_EQ(failure([&] { system->bind_toolkit(library); }), std::pair(number, number ? library : ""));
+  }
   EXPECT_EQ(error_number([&] { system->create_shell_link_4("NOSUCHKIT.DLL", ".", "a", "C:\\b", ""); }),
             ludrimex::kFileNotFound);
-  EXPECT_EQ(error_number([&] { system->create_shell_link_4("shlwapi.dll", ".", "a", "C:\\b", ""); }),
-            ludrimex::kDllEntryNotFound);
 }
 
 TEST_F(WindowsSystemTest, LinkObjectAnswersEveryQueryOfTheReader) {
@@ -324,6 +343,8 @@ TEST_F(WindowsSystemTest, ALibraryPlantedInTheCurrentDirectoryIsNeverLoaded) {
     const DWORD status = probe(program, {STKIT432_DLL}, downloads.path(), L"--unhardened");
     EXPECT_EQ(status >> 4 & 0xF, kVb5stkit | kVb6stkit | kStkit432);
     EXPECT_EQ(status & 0xF, kStkit432);
+    // Once the System exists nothing loads a DLL by name from the current or the program's folder.
+    EXPECT_EQ(status >> 13 & 0xF, 0u);
   }
   EXPECT_EQ(probe_and_create({STKIT432_DLL}, downloads.path()), kStkit432 | kStkit432 << kBound | kCreated);
 }
@@ -371,14 +392,6 @@ TEST_F(WindowsSystemTest, FilesKeepEveryByteAndFailuresNameTheFile) {
   system->delete_file(log);
   EXPECT_FALSE(fs::exists(scratch / L"patch.txt"));
 
-  auto failure = [&](const std::function<void()>& action) -> std::pair<int, std::string> {
-    try {
-      action();
-    } catch (const RunError& e) {
-      return {e.number(), e.subject()};
-    }
-    return {0, ""};
-  };
   const std::string missing = u8(scratch / L"manca.txt");
   const std::string no_folder = u8(scratch / L"manca" / L"Sorvanta.exe");
   const std::string copy = u8(scratch / L"copia.txt");
