@@ -174,7 +174,8 @@ TEST_F(Files, WriteReplacesInOneStepOrNotAtAll) {
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 
   fs::permissions(posix("patch.txt"), fs::perms::owner_read);  // read-only: even root may not
-  EXPECT_EQ(error_of([&] { system.write_file(windows("patch.txt"), "newer"); }).first, ludrimex::kPermissionDenied);
+  EXPECT_EQ(error_of([&] { system.write_file(windows("patch.txt"), "newer"); }).first,
+            ludrimex::kPermissionDenied);
   fs::permissions(posix("patch.txt"), fs::perms::owner_read | fs::perms::owner_write);
   {
     const ludrimex::posix::UniqueFd fd(::open(posix("patch.txt").c_str(), O_RDONLY));
@@ -208,9 +209,9 @@ TEST_F(Files, WhatIsNoRegularFileIsRefusedAtOnce) {
   fs::create_symlink(posix("none"), posix("dangling"));
   using ludrimex::FileKind;
   const std::vector<std::pair<std::string, FileKind>> kinds = {
-      {windows("file"), FileKind::kRegular},   {windows("link"), FileKind::kRegular},
-      {windows("folder"), FileKind::kFolder},  {windows("fifo"), FileKind::kOther},
-      {"/dev/null", FileKind::kOther},         {windows("none"), FileKind::kMissing},
+      {windows("file"), FileKind::kRegular},     {windows("link"), FileKind::kRegular},
+      {windows("folder"), FileKind::kFolder},    {windows("fifo"), FileKind::kOther},
+      {"/dev/null", FileKind::kOther},           {windows("none"), FileKind::kMissing},
       {windows("dangling"), FileKind::kMissing}, {windows("none\\x"), FileKind::kMissing},
       {windows("file\\x"), FileKind::kMissing},
   };
