@@ -79,7 +79,8 @@ class Replacement {
     attributes_ = writable_attributes(path);
     // The first free name of a few: another run's leftover must not stop this one.
     for (int attempt = 0; attempt < 100 && !file_; ++attempt) {
-      name_ = target_ + L".~" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(attempt);
+      name_ =
+          file_path(path + ".~" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(attempt));
       file_.reset(::CreateFileW(name_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                 nullptr));
       if (!file_ && ::GetLastError() != ERROR_FILE_EXISTS) throw_last_error(path);
