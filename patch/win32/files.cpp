@@ -75,8 +75,8 @@ DWORD writable_attributes(const std::string& path) {
 // place in a single step; deleted again unless it did.
 class Replacement {
  public:
-  explicit Replacement(const std::string& path) : path_(path), target_(file_path(path)) {
-    attributes_ = writable_attributes(path);
+  explicit Replacement(const std::string& path)
+      : path_(path), target_(file_path(path)), attributes_(writable_attributes(path)) {
     // The first free name of a few: another run's leftover must not stop this one.
     for (int attempt = 0; attempt < 100 && !file_; ++attempt) {
       name_ =
