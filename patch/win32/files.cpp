@@ -111,9 +111,11 @@ class Replacement {
   // Puts the new content in place: the file holds either its old bytes or the new ones, never a part.
   void commit() {
     const bool existed = attributes_ != INVALID_FILE_ATTRIBUTES;
-    // The replaced file's hidden and system attributes stay, on every implementation of the replace.
-    if (existed && !::SetFileAttributesW(name_.c_str(), attributes_ & kKeptAttributes))
-      throw_last_error(path_);
+    // The new file takes the replaced one's hidden and system attributes, whatever the replace below
+    // keeps by itself, and a copy is never left read-only.
+    const DWORD base = existed ? attributes_ : ::GetFileAttributesW(name_.c_str());
+    const DWORD kept = base == INVALID_FILE_ATTRIBUTES ? 0 : base & kKeptAttributes;
+    if (!::SetFileAttributesW(name_.c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL)) throw_last_error(path_);
     const BOOL replaced = existed ? ::ReplaceFileW(target_.c_str(), name_.c_str(), nullptr,
                                                    REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
                                   : ::MoveFileExW(name_.c_str(), target_.c_str(),

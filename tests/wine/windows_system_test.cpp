@@ -417,6 +417,35 @@ TEST_F(WindowsSystemTest, FilesKeepEveryByteAndFailuresNameTheFile) {
   EXPECT_EQ(failure([&] { system->copy_file(copy, installed); }), std::pair(70, installed));
 }
 
+struct CopyCase {
+  DWORD from, to, after;  // attributes; `to` 0: no file there yet
+};
+
+TEST_F(WindowsSystemTest, AReplacedFileKeepsItsHiddenAndSystemAttributesAndACopyIsNeverReadOnly) {
+  constexpr DWORD kHidden = FILE_ATTRIBUTE_HIDDEN, kSystem = FILE_ATTRIBUTE_SYSTEM;
+  constexpr DWORD kReadOnly = FILE_ATTRIBUTE_READONLY, kNormal = FILE_ATTRIBUTE_NORMAL;
+  const std::array<CopyCase, 3> cases{
+      {{kNormal, kHidden | kSystem, kHidden | kSystem}, {kReadOnly, 0, 0}, {kReadOnly, kNormal, 0}}};
+  const fs::path from = scratch / L"nuovo.exe", to = scratch / L"Sorvanta.exe";
+  for (const auto& c : cases) {
+    std::ofstream(from) << "nuovo";
+    ::SetFileAttributesW(from.c_str(), c.from);
+    if (c.to) {
+      std::ofstream(to) << "vecchio";
+      ::SetFileAttributesW(to.c_str(), c.to);
+    }
+    system->copy_file(u8(from), u8(to));
+    EXPECT_EQ(read_bytes(to), "nuovo");
+    EXPECT_EQ(::GetFileAttributesW(to.c_str()) & (kHidden | kSystem | kReadOnly), c.after)
+        << c.from << " " << c.to;
+    EXPECT_EQ(system->dir(u8(to) + ".~*", 2 | 4), "");
+    for (const fs::path& file : {from, to}) {
+      ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+      fs::remove(file);
+    }
+  }
+}
+
 TEST_F(WindowsSystemTest, FilesBeyondMaxPathWorkInTheirRealFolder) {
   fs::path folder = scratch.path();
   for (int i = 0; i < 3; ++i) folder /= std::wstring(100, static_cast<wchar_t>(L'à' + i));
