@@ -13,8 +13,9 @@ namespace {
 
 constexpr std::size_t kTextSize = 255;  // characters
 constexpr std::size_t kFirstBuffer = 1024;
-constexpr std::size_t kLargestBuffer = std::size_t{1} << 20;
-constexpr std::size_t kLongestCharacter = 4;  // bytes of UTF-8
+constexpr std::size_t kLargestBuffer = std::size_t{1}
+                                       << 20;  // a shortcut's text: 65,535 UTF-16 units at most
+constexpr std::size_t kLongestCharacter = 4;   // bytes of UTF-8
 
 // The value a text query writes, whole: asked again with twice the room while it may have been cut,
 // which a value ending within one character of the buffer's end may have been.
