@@ -57,12 +57,7 @@ std::pair<int, std::string> failure(const std::function<void()>& action) {
 }
 
 int error_number(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const RunError& e) {
-    return e.number();
-  }
-  return 0;
+  return failure(action).first;
 }
 
 TEST_F(WindowsSystemTest, ProgramsFolderIsTheUsersStartMenuProgramsFolder) {
