@@ -1,6 +1,7 @@
-// controlla_file on patch logs of 1, 1,000, 8,192 and 32,768 lines (the most the log admits), through the
-// Linux System on a real file. Each log is accepted after the whole check (no line carries the patch
-// number, the last is its predecessor or later), the worst case. Measured twice: with the System's
+// controlla_file on patch logs of 1, 1,000, 8,192 and 32,768 lines (the most the log holds), through the
+// Linux System on a real file. Each log passes the whole check (no line carries the patch number, the
+// last is its predecessor or later), the worst case; the full one then stops with error 6 instead of
+// taking the record. Measured twice: with the System's
 // own pending-message processing after every line, and with that step left out, so its share shows.
 // GTK is started first when a display is there, so that the processing has a real event queue.
 //
@@ -19,6 +20,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "patch/errors.h"
 #include "patch/form1.h"
 #include "patch/system.h"
 
@@ -33,11 +35,8 @@ class MeasuredSystem : public ludrimex::System {
  public:
   explicit MeasuredSystem(bool events) : real_(ludrimex::make_platform_system()), events_(events) {}
 
-  std::string dir(const std::string& path, int attributes) override { return real_->dir(path, attributes); }
+  ludrimex::FileKind file_kind(const std::string& path) override { return real_->file_kind(path); }
   std::string read_file(const std::string& path) override { return real_->read_file(path); }
-  void append_file(const std::string& path, const std::string& bytes) override {
-    real_->append_file(path, bytes);
-  }
   void write_file(const std::string& path, const std::string& bytes) override {
     real_->write_file(path, bytes);
   }
@@ -51,6 +50,11 @@ class MeasuredSystem : public ludrimex::System {
   }
 
   std::string special_folder(const std::string&) override { not_used(); }
+  std::string dir(const std::string&, int) override { not_used(); }
+  std::unique_ptr<ludrimex::RunLock> lock_single_run(const std::string&) override { not_used(); }
+  void bind_toolkit(const std::string&) override { not_used(); }
+  bool toolkit_accepts(const std::string&) override { not_used(); }
+  bool is_absolute_path(const std::string&) override { not_used(); }
   std::unique_ptr<ludrimex::ProcessSnapshot> create_process_snapshot(std::uint32_t, std::uint32_t) override {
     not_used();
   }
@@ -97,7 +101,11 @@ void BM_controlla_file(benchmark::State& state, bool events) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << log;
     ludrimex::Form1 form(system);
     state.ResumeTiming();
-    form.controlla_file(path, kPatch);
+    try {
+      form.controlla_file(path, kPatch);
+    } catch (const ludrimex::RunError& error) {
+      if (error.number() != ludrimex::kOverflow || lines != kLineCounts[3]) throw;
+    }
     benchmark::DoNotOptimize(form.elenco_patch.data());
   }
   std::filesystem::remove_all(folder);

@@ -1,6 +1,7 @@
 #pragma once
 // Form1: the installer's only window. It is never shown; its load handler is the whole run.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,14 +43,21 @@ class Form1 {
     std::string path;
     bool existed = false;
     std::string bytes;
+    bool written = false;  // this run replaced or created it
   };
 
   bool launcher_running(ProcessSnapshot& snapshot);
+  // controlla_file in its two halves, so that the update can check everything else in between.
+  void check_log(const std::string& file1, std::int16_t versione);
+  void record_patch(const std::string& file1, std::int16_t versione);
   void read_log(const std::string& file1, const std::string& bytes);
+  void check_before_writing(const std::string& cartella_html);
+  void check_toolkit();
   void apply_update(const std::string& cartella_html, const std::string& a);
   void restore_log();
 
   System& system_;
+  std::unique_ptr<RunLock> run_lock_;  // held until the run ends
   std::optional<LogBefore> log_before_;
 };
 

@@ -15,33 +15,47 @@ constexpr std::size_t kMaxRecords = 32768;  // indice is a 16-bit integer
 }  // namespace
 
 void Form1::controlla_file(const std::string& file1, std::int16_t versione) {
+  check_log(file1, versione);
+  record_patch(file1, versione);
+}
+
+void Form1::check_log(const std::string& file1, std::int16_t versione) {
+  elenco_patch.clear();
+  log_before_ = LogBefore{file1, false, {}, false};
+  switch (system_.file_kind(file1)) {
+    case FileKind::kMissing:
+      return;
+    case FileKind::kRegular:
+      break;
+    default:  // a folder, FIFO or device: reading it would fail or wait for ever
+      throw RunError(kPathFileAccessError, file1);
+  }
+  log_before_->existed = true;
+  log_before_->bytes = system_.read_file(file1);
+  read_log(file1, log_before_->bytes);
+  if (elenco_patch.empty()) return;  // replaced by the new record, without any check
+  for (const auto& voce : elenco_patch) {
+    if (to_integer16(trim_spaces(voce.numero), file1) == versione)
+      refuse(system_, "Hai già installato questa patch in data " + trim_spaces(voce.data));
+  }
+  const int ultima = to_integer16(trim_spaces(elenco_patch.back().numero), file1);
+  if (versione - 1 > ultima) {
+    refuse(system_, "Non puoi installare questa patch perché devi prima installare la patch n. " +
+                        std::to_string(versione - 1));
+  }
+  // One more record could not be read back: the next run would stop on it.
+  if (elenco_patch.size() == kMaxRecords) throw RunError(kOverflow, file1);
+}
+
+void Form1::record_patch(const std::string& file1, std::int16_t versione) {
   std::string campo = std::to_string(versione);
   campo.append(10 - campo.size(), ' ');
-
-  elenco_patch.clear();
-  log_before_ = LogBefore{file1, false, {}};
-  if (!system_.dir(file1, kAttrNormal).empty()) {
-    log_before_->existed = true;
-    log_before_->bytes = system_.read_file(file1);
-    read_log(file1, log_before_->bytes);
-    if (elenco_patch.empty()) {
-      system_.delete_file(file1);
-    } else {
-      for (const auto& voce : elenco_patch) {
-        if (to_integer16(trim_spaces(voce.numero), file1) == versione)
-          refuse(system_, "Hai già installato questa patch in data " + trim_spaces(voce.data));
-      }
-      const int ultima = to_integer16(trim_spaces(elenco_patch.back().numero), file1);
-      if (versione - 1 > ultima) {
-        refuse(system_, "Non puoi installare questa patch perché devi prima installare la patch n. " +
-                            std::to_string(versione - 1));
-      }
-    }
-  }
-
-  // A last line without its line break would otherwise be joined to the new one.
-  const bool open_last_line = !elenco_patch.empty() && log_before_->bytes.back() != '\n';
-  system_.append_file(file1, (open_last_line ? "\r\n" : "") + campo + system_.short_date() + "\r\n");
+  std::string bytes = elenco_patch.empty() ? std::string() : log_before_->bytes;
+  // The new record starts a line of its own: a lone LF does not end a line for the reader.
+  if (!bytes.empty() && !bytes.ends_with('\r') && !bytes.ends_with("\r\n")) bytes += "\r\n";
+  bytes += campo + system_.short_date() + "\r\n";
+  system_.write_file(file1, bytes);
+  log_before_->written = true;
 }
 
 void Form1::read_log(const std::string& file1, const std::string& bytes) {

@@ -26,6 +26,14 @@ std::string executable_name(const ProcessEntry& entry) {
 }  // namespace
 
 void Form1::Form_Load() {
+  // Two runs at once would each take the other's log for their own.
+  run_lock_ = system_.lock_single_run("Ludrimex");
+  if (!run_lock_) {
+    end_with(
+        system_,
+        "Un'altra installazione della patch è già in corso. Attendere che finisca e rieseguire la patch!",
+        kMbOk | kMbIconError, kRefused);
+  }
   const std::string a = system_.special_folder("Programs");
   if (!esiste_cartella(system_, a + "\\Veltrano Catalogo")) {
     end_with(system_, "Non hai installato il catalogo. La patch non può essere creata", kMbOk | kMbIconError,
@@ -38,7 +46,12 @@ void Form1::Form_Load() {
              kMbOk | kMbIconError, kRefused);
   }
   snapshot.reset();
-  const std::string Path = cartella_collegamento(system_, a + "\\Veltrano Catalogo\\Veltrano Catalogo.lnk");
+  const std::string collegamento = a + "\\Veltrano Catalogo\\Veltrano Catalogo.lnk";
+  // A folder, FIFO or device in the shortcut's place: reading it would fail or wait for ever.
+  const FileKind kind = system_.file_kind(collegamento);
+  if (kind == FileKind::kFolder || kind == FileKind::kOther)
+    throw RunError(kPathFileAccessError, collegamento);
+  const std::string Path = cartella_collegamento(system_, collegamento);
   correzione_path(Path, a);
   end_with(system_, "Patch installata con successo!", kMbOk | kMbIconInformation, kInstalled);
 }

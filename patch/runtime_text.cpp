@@ -67,6 +67,12 @@ std::string replace_all(const std::string& text, const std::string& from, const 
   return result.append(text, pos);
 }
 
+std::size_t length_in_characters(const std::string& text) {
+  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;  // every byte but a continuation starts one
+  }));
+}
+
 void drop_last_character(std::string& text) {
   std::size_t size = text.size() - 1;
   while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80) --size;

@@ -15,6 +15,9 @@ std::string lower_ascii(std::string text);
 // Replace: every non-overlapping occurrence of `from`, scanning left to right, case-sensitive.
 std::string replace_all(const std::string& text, const std::string& from, const std::string& to);
 
+// Len: the number of characters (not bytes) of a UTF-8 text.
+std::size_t length_in_characters(const std::string& text);
+
 // Removes the last character (a whole UTF-8 sequence). `text` must not be empty.
 void drop_last_character(std::string& text);
 

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 #include <exception>
 
@@ -29,6 +30,15 @@ std::int32_t probe_toolkit(System& system) {
 }
 
 }  // namespace
+
+// The library the shortcuts will be made with, bound now; when none loads, the shipped one is what is
+// missing.
+void Form1::check_toolkit() {
+  const std::int32_t libreria = probe_toolkit(system_);
+  const auto chosen = std::find_if(kToolkits.begin(), kToolkits.end(),
+                                   [&](const Toolkit& toolkit) { return toolkit.number == libreria; });
+  system_.bind_toolkit(chosen == kToolkits.end() ? kToolkits[0].file_name : chosen->file_name);
+}
 
 bool Form1::crea_collegamento(std::int32_t libreria, const std::string& gruppo, const std::string& titolo,
                               const std::string& percorso) {

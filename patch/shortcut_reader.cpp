@@ -1,23 +1,47 @@
-#include <array>
+#include <algorithm>
 #include <exception>
 #include <functional>
+#include <optional>
 #include <span>
+#include <vector>
 
 #include "patch/module1.h"
+#include "patch/runtime_text.h"
 
 namespace ludrimex {
 namespace {
 
-constexpr std::size_t kTextSize = 255;
+constexpr std::size_t kTextSize = 255;  // characters
+constexpr std::size_t kFirstBuffer = 1024;
+constexpr std::size_t kLargestBuffer = std::size_t{1}
+                                       << 20;  // a shortcut's text: 65,535 UTF-16 units at most
+constexpr std::size_t kLongestCharacter = 4;   // bytes of UTF-8
+
+// The value a text query writes, whole: asked again with twice the room while it may have been cut,
+// which a value ending within one character of the buffer's end may have been.
+std::optional<std::string> whole_value(const std::function<Status(std::span<char>)>& query) {
+  std::vector<char> buffer(kFirstBuffer);
+  while (true) {
+    std::fill(buffer.begin(), buffer.end(), ' ');
+    if (failed(query(buffer))) return std::nullopt;
+    const auto nul = std::find(buffer.begin(), buffer.end(), '\0');
+    const auto length = static_cast<std::size_t>(nul - buffer.begin());
+    if (length + kLongestCharacter < buffer.size() || buffer.size() >= kLargestBuffer)
+      return std::string(buffer.begin(), nul);
+    buffer.resize(buffer.size() * 2);
+  }
+}
 
 // Runs one text query the way the shell's callers do: the output is 255 spaces until the query
-// succeeds, then the whole buffer (value, NUL, the spaces the query did not overwrite).
+// succeeds, then the value, its NUL and spaces up to 255 characters; a longer value comes whole, with
+// its NUL and no spaces, so that nothing is ever cut.
 bool query_text(std::string& output, const std::function<Status(std::span<char>)>& query) {
   output.assign(kTextSize, ' ');
-  std::array<char, kTextSize> buffer;
-  buffer.fill(' ');
-  if (failed(query(buffer))) return false;
-  output.assign(buffer.data(), buffer.size());
+  const auto value = whole_value(query);
+  if (!value) return false;
+  output = *value + '\0';
+  const std::size_t characters = length_in_characters(output);
+  if (characters < kTextSize) output.append(kTextSize - characters, ' ');
   return true;
 }
 

@@ -33,6 +33,9 @@ inline constexpr int kMbIconInformation = 64;
 inline constexpr int kAttrNormal = 0;
 inline constexpr int kAttrDirectory = 16;
 
+// What a path names, whatever its attributes (hidden, system, read-only).
+enum class FileKind { kMissing, kRegular, kFolder, kOther };  // kOther: FIFO, device, socket
+
 // The ANSI process entry of the Tool Help functions: nine 32-bit fields and a 260-byte name.
 struct ProcessEntry {
   std::uint32_t size = 0;
@@ -63,7 +66,8 @@ class ProcessSnapshot {
 // One shell link object with its file-loading side (IShellLinkA + IPersistFile).
 // Destroying it releases every reference. Each text query writes the value and a terminating NUL at
 // the start of `buffer` (at most buffer.size() bytes including the NUL, cut on a character
-// boundary) and leaves the rest of the buffer untouched.
+// boundary) and leaves the rest of the buffer untouched. Buffers may be of any size: a reader asks
+// again with a larger one when a value filled the first, so a value is never cut short of the buffer.
 class ShellLink {
  public:
   virtual ~ShellLink() = default;
@@ -79,6 +83,12 @@ class ShellLink {
 };
 
 class System;
+
+// Held by one run at a time; destroying it (or the process ending, however) releases it.
+class RunLock {
+ public:
+  virtual ~RunLock() = default;
+};
 
 // A loaded library (LoadLibraryA); destroying it frees it again (FreeLibrary).
 class Library {
@@ -111,6 +121,11 @@ class System {
   // Throws RunError for a name the file system rejects or a drive that is not there.
   virtual std::string dir(const std::string& path, int attributes) = 0;
 
+  // The lock `name` that one run of the current user holds at a time (Windows: the mutex "Local\NAME";
+  // Linux: flock on a per-user file). nullptr when another process holds it. Throws RunError (naming
+  // the lock) when it can't be created at all. Never waits.
+  virtual std::unique_ptr<RunLock> lock_single_run(const std::string& name) = 0;
+
   // CreateToolhelp32Snapshot(flags, process_id).
   virtual std::unique_ptr<ProcessSnapshot> create_process_snapshot(std::uint32_t flags,
                                                                    std::uint32_t process_id) = 0;
@@ -119,7 +134,20 @@ class System {
   virtual std::unique_ptr<ShellLink> create_shell_link() = 0;
 
   // LoadLibraryA(name), released by the returned object. An empty Library when it can't be loaded.
+  // Trusted folders only, for loading and binding alike: STKIT432 (the library shipped beside the
+  // installer) by full path from the installer's own folder, else from the system folder; every other
+  // library from the system folder only (Windows: LOAD_LIBRARY_SEARCH_SYSTEM32; Linux: the dynamic
+  // loader's own search), never from the installer's or the current folder.
   Library load_library(const std::string& name) { return Library(*this, do_load_library(name)); }
+
+  // Binds fCreateShellLink of `library` now, as the calls below do at their first call, and keeps it
+  // bound. Throws RunError naming `library`: 53 not found, 48 found but not loadable, 453 no entry.
+  virtual void bind_toolkit(const std::string& library) = 0;
+
+  // True when `text` converts to the code page the toolkit libraries take without any substitution
+  // (Windows: the ANSI code page, no best-fit; Linux: valid UTF-8) and fits their limits (Windows:
+  // shorter than MAX_PATH bytes; Linux: shorter than PATH_MAX bytes), with no NUL inside.
+  virtual bool toolkit_accepts(const std::string& text) = 0;
 
   // fCreateShellLink of the toolkit library `library` (a file name such as "VB5STKIT.DLL"), bound at
   // its first call and kept loaded until the program ends. Throws RunError when the library or its
@@ -132,12 +160,25 @@ class System {
                                            const std::string& argomenti, std::int32_t privato,
                                            const std::string& genitore) = 0;
 
-  // Files. Each throws RunError (53, 70, 75, 76, ...) naming the file when the system refuses.
-  virtual std::string read_file(const std::string& path) = 0;                       // every byte
-  virtual void append_file(const std::string& path, const std::string& bytes) = 0;  // creates it
-  virtual void write_file(const std::string& path, const std::string& bytes) = 0;   // replaces it
+  // What `path` names; hidden and system files are files like any other, and a path whose folder is
+  // missing is kMissing. Never opens it (no wait on a FIFO or device). Throws RunError only when the
+  // system can't tell (e.g. 52 bad name, 70 denied).
+  virtual FileKind file_kind(const std::string& path) = 0;
+  // Whether `path` names the same place whatever the current folder and drive: Windows "X:\..." or
+  // "\\server\share\..." (not "\x", "X:x", "x"); Linux a path starting with '/' once '\' is '/'.
+  virtual bool is_absolute_path(const std::string& path) = 0;
+
+  // Files. Each throws RunError (53, 70, 75, 76, ...) naming the file when the system refuses, and a
+  // file that is not a regular one (folder, FIFO, device) is refused at once with 75, never waited on.
+  virtual std::string read_file(const std::string& path) = 0;  // every byte
+  // Replaces `path` with `bytes` in one step (or creates it): whatever fails, or whenever the process
+  // dies, `path` holds either its old bytes (or is still absent) or the new ones. A file that may not be
+  // written (read-only, no permission, immutable) is refused with 70 and left as it is; a replaced file
+  // keeps its attributes (hidden, system; Linux: permission bits).
+  virtual void write_file(const std::string& path, const std::string& bytes) = 0;
   virtual void delete_file(const std::string& path) = 0;
-  virtual void copy_file(const std::string& from, const std::string& to) = 0;  // replaces `to`
+  // Replaces `to` in one step, as write_file does (a replaced `to` keeps its own attributes and bits).
+  virtual void copy_file(const std::string& from, const std::string& to) = 0;
 
   // Today's date in the user's short date form, no time part.
   virtual std::string short_date() = 0;

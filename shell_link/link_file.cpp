@@ -1,5 +1,6 @@
 // Shell link files on disk.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -51,8 +52,13 @@ void write_all(int fd, const std::vector<std::uint8_t>& bytes, const std::string
 }  // namespace
 
 Link load(const std::string& path) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Non-blocking, so that a FIFO or a device is refused at once instead of waited on.
+  Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (fd.get() < 0) throw_errno(path);
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0) throw_errno(path);
+  if (!S_ISREG(info.st_mode))
+    throw std::system_error(S_ISDIR(info.st_mode) ? EISDIR : EINVAL, std::generic_category(), path);
   std::vector<std::uint8_t> bytes;
   std::uint8_t chunk[4096];
   while (true) {

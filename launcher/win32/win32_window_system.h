@@ -9,6 +9,7 @@
 
 #include "launcher/win32/browser_host.h"
 #include "launcher/window_system.h"
+#include "win32/dll_search.h"
 #include "win32/scoped.h"
 
 namespace sorvanta::windows {
@@ -50,7 +51,9 @@ class Win32WindowSystem final : public WindowSystem {
     std::vector<std::unique_ptr<BrowserHost>> controls;
   };
 
-  win32::OleInit ole_;  // first up, last down: the browser controls need OLE
+  // First of all: nothing may load a DLL by name from our folder or the current directory.
+  win32::RestrictedDllSearch dll_search_;
+  win32::OleInit ole_;  // then OLE, last down: the browser controls need it
   TwipsPerPixel twips_per_pixel_{};
   HICON big_icon_ = nullptr;  // shared resource icons: never destroyed
   HICON small_icon_ = nullptr;

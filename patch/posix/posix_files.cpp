@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <functional>
+#include <optional>
 #include <string_view>
 
 #include "patch/errors.h"
@@ -13,11 +15,9 @@
 #include "patch/system.h"
 
 namespace ludrimex::posix {
-namespace {
 
 using Fd = UniqueFd;
 
-// The runtime's error for a failed system call on `path`.
 RunError error_for(int error, const std::string& path) {
   switch (error) {
     case ENOENT:
@@ -44,6 +44,8 @@ RunError error_for(int error, const std::string& path) {
       return RunError(kPathFileAccessError, path);
   }
 }
+
+namespace {
 
 // A missing file is "file not found" only when its folder exists; otherwise the path is missing.
 RunError missing_error(int error, const std::string& path) {
@@ -79,49 +81,63 @@ std::string read_all(const Fd& fd, const std::string& path) {
   while (true) {
     const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw error_for(errno == EISDIR ? EACCES : errno, path);
+    if (n < 0) throw error_for(errno, path);
     if (n == 0) return bytes;
     bytes.append(chunk, static_cast<std::size_t>(n));
   }
 }
 
+// Opens a regular file for reading. O_NONBLOCK keeps a FIFO or a device from holding the run up: they
+// are refused like a folder, at once.
 Fd open_for_reading(const std::string& path) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (!fd) throw missing_error(errno, path);
   struct stat info {};
-  if (::fstat(fd.get(), &info) == 0 && S_ISDIR(info.st_mode)) throw RunError(kPathFileAccessError, path);
+  if (::fstat(fd.get(), &info) != 0) throw error_for(errno, path);
+  if (!S_ISREG(info.st_mode)) throw RunError(kPathFileAccessError, path);
   return fd;
 }
 
-// Windows refuses to change a read-only file even for an administrator; a file nobody may write is the
-// Linux picture of one.
-void refuse_read_only(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode) && (info.st_mode & 0222) == 0)
-    throw RunError(kPermissionDenied, path);
-}
-
-void write_with_flags(const std::string& windows_path, const std::string& bytes, int flags) {
-  const std::string path = to_posix_path(windows_path);
-  refuse_read_only(path);
-  Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0666));
-  if (!fd) throw missing_error(errno == EISDIR ? EACCES : errno, path);
-  write_all(fd, bytes, path);
-  if (fd.close() != 0) throw error_for(errno, path);
-}
-
-// The checks Windows makes before overwriting `path`, which a rename over it would skip.
-void check_replaceable(const std::string& path) {
+// The checks Windows makes before overwriting `path`, which a rename over it would skip: a file nobody
+// may write (the Linux picture of a read-only one, which Windows refuses even to an administrator), one
+// this user may not write, an immutable one, a running program, anything but a regular file. Returns the
+// permission bits of the file there, if any.
+std::optional<mode_t> check_replaceable(const std::string& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) {
-    if (errno == ENOENT) return;
-    throw missing_error(errno, path);
+    if (errno != ENOENT || ::lstat(path.c_str(), &info) == 0) throw missing_error(errno, path);
+    return std::nullopt;  // the folder's absence, if so, is reported when the new file is made
   }
-  if (S_ISDIR(info.st_mode)) throw RunError(kPathFileAccessError, path);
-  refuse_read_only(path);
-  // A running program can't be opened for writing (ETXTBSY): the "file in use" of Windows.
-  Fd probe(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+  if (!S_ISREG(info.st_mode)) throw RunError(kPathFileAccessError, path);
+  if ((info.st_mode & 0222) == 0) throw RunError(kPermissionDenied, path);
+  const Fd probe(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
   if (!probe) throw error_for(errno, path);
+  return info.st_mode & 07777;
+}
+
+// Writes the new content beside `path` with `fill`, then renames it over `path`: whatever fails, or
+// whenever the process dies, `path` holds its old bytes or the new ones, never a part. The file keeps
+// the permission bits it had; a new one gets `new_mode` (or the umask's default).
+void replace_file(const std::string& path, std::optional<mode_t> new_mode,
+                  const std::function<void(const Fd&)>& fill) {
+  const std::optional<mode_t> kept = check_replaceable(path);
+  std::string temporary;
+  Fd target;
+  for (int attempt = 0; !target; ++attempt) {
+    temporary = path + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+    target = Fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!target && (errno != EEXIST || attempt == 100)) throw missing_error(errno, path);
+  }
+  try {
+    fill(target);
+    const std::optional<mode_t> mode = kept ? kept : new_mode;
+    if (mode && ::fchmod(target.get(), *mode) != 0) throw error_for(errno, path);
+    if (::fsync(target.get()) != 0 || target.close() != 0) throw error_for(errno, path);
+    if (::rename(temporary.c_str(), path.c_str()) != 0) throw error_for(errno, path);
+  } catch (...) {
+    ::unlink(temporary.c_str());
+    throw;
+  }
 }
 
 void copy_all(const Fd& source, const std::string& from, const Fd& target, const std::string& to) {
@@ -133,6 +149,13 @@ void copy_all(const Fd& source, const std::string& from, const Fd& target, const
     if (n == 0) return;
     write_all(target, std::string_view(chunk, static_cast<std::size_t>(n)), to);
   }
+}
+
+// Windows refuses to delete a read-only file even for an administrator.
+void refuse_read_only(const std::string& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 0222) == 0)
+    throw RunError(kPermissionDenied, path);
 }
 
 }  // namespace
@@ -151,17 +174,26 @@ std::string dir(const std::string& windows_path, int attributes) {
   return bare_name(path);
 }
 
+FileKind file_kind(const std::string& windows_path) {
+  if (windows_path.find('\0') != std::string::npos) throw RunError(kBadFileName, windows_path);
+  const std::string path = to_posix_path(windows_path);
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return FileKind::kMissing;
+    throw error_for(errno, path);
+  }
+  if (S_ISREG(info.st_mode)) return FileKind::kRegular;
+  return S_ISDIR(info.st_mode) ? FileKind::kFolder : FileKind::kOther;
+}
+
 std::string read_file(const std::string& windows_path) {
   const std::string path = to_posix_path(windows_path);
   return read_all(open_for_reading(path), path);
 }
 
-void append_file(const std::string& path, const std::string& bytes) {
-  write_with_flags(path, bytes, O_APPEND);
-}
-
-void write_file(const std::string& path, const std::string& bytes) {
-  write_with_flags(path, bytes, O_TRUNC);
+void write_file(const std::string& windows_path, const std::string& bytes) {
+  const std::string path = to_posix_path(windows_path);
+  replace_file(path, std::nullopt, [&](const Fd& target) { write_all(target, bytes, path); });
 }
 
 void delete_file(const std::string& windows_path) {
@@ -178,22 +210,7 @@ void copy_file(const std::string& windows_from, const std::string& windows_to) {
   const Fd source = open_for_reading(from);
   struct stat source_info {};
   if (::fstat(source.get(), &source_info) != 0) throw error_for(errno, from);
-  check_replaceable(to);
-
-  // Copy beside the destination, then rename over it: the destination is either the old file or the
-  // complete new one.
-  const std::string temporary = to + ".partial-" + std::to_string(::getpid());
-  Fd target(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, source_info.st_mode & 0777));
-  if (!target) throw missing_error(errno, to);
-  try {
-    copy_all(source, from, target, to);
-    if (::fchmod(target.get(), source_info.st_mode & 0777) != 0) throw error_for(errno, to);
-    if (target.close() != 0) throw error_for(errno, to);
-    if (::rename(temporary.c_str(), to.c_str()) != 0) throw error_for(errno, to);
-  } catch (...) {
-    ::unlink(temporary.c_str());
-    throw;
-  }
+  replace_file(to, source_info.st_mode & 0777, [&](const Fd& target) { copy_all(source, from, target, to); });
 }
 
 }  // namespace ludrimex::posix

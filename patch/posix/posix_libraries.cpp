@@ -1,9 +1,13 @@
 #include "patch/posix/posix_libraries.h"
 
 #include <dlfcn.h>
+#include <strings.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 
 #include "patch/errors.h"
 #include "patch/posix/posix_paths.h"
@@ -20,6 +24,23 @@ bool ends_with_ignoring_case(const std::string& text, const std::string& suffix)
                     });
 }
 
+// The library shipped beside the installer: the only one taken from the program's folder.
+bool is_shipped(const std::string& file) {
+  return ::strcasecmp(file.c_str(), "STKIT432.so") == 0;
+}
+
+// The loader's search, which never looks in the program's folder. Its error text tells a missing file
+// from a broken one, in the same words as strerror.
+void* open_by_search(const std::string& file, bool& found) {
+  ::dlerror();
+  void* handle = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle) {
+    const char* error = ::dlerror();
+    found = error && !std::strstr(error, std::strerror(ENOENT));
+  }
+  return handle;
+}
+
 }  // namespace
 
 std::string shared_object_name(const std::string& name) {
@@ -31,14 +52,25 @@ std::string shared_object_name(const std::string& name) {
   return base.find('.') == std::string::npos ? file + ".so" : file;
 }
 
-std::uintptr_t LibraryLoader::load(const std::string& name) const {
-  if (name.empty()) return 0;
+LibraryLoader::Opened LibraryLoader::open(const std::string& name) const {
   const std::string file = shared_object_name(name);
-  void* handle = nullptr;
-  if (file.find('/') == std::string::npos)
-    handle = ::dlopen((program_folder_ + "/" + file).c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle) handle = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-  return reinterpret_cast<std::uintptr_t>(handle);
+  Opened opened;
+  if (file.empty() || file.find('/') != std::string::npos) return opened;  // a bare name, or nothing
+  if (is_shipped(file)) {
+    const std::string beside = program_folder_ + "/" + file;
+    struct stat info {};
+    if (::stat(beside.c_str(), &info) == 0) {
+      opened.found = true;
+      opened.handle = ::dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
+      return opened;
+    }
+  }
+  opened.handle = open_by_search(file, opened.found);
+  return opened;
+}
+
+std::uintptr_t LibraryLoader::load(const std::string& name) const {
+  return reinterpret_cast<std::uintptr_t>(open(name).handle);
 }
 
 void LibraryLoader::free(std::uintptr_t handle) const {
@@ -52,8 +84,9 @@ void LibraryLoader::Closer::operator()(void* handle) const {
 void* LibraryLoader::bind(const std::string& library, const char* entry) {
   auto found = bound_.find(library);
   if (found == bound_.end()) {
-    Handle handle(reinterpret_cast<void*>(load(library)));
-    if (!handle) throw RunError(kFileNotFound, library);
+    const Opened opened = open(library);
+    Handle handle(opened.handle);
+    if (!handle) throw RunError(opened.found ? kDllLoadError : kFileNotFound, library);
     found = bound_.emplace(library, std::move(handle)).first;
   }
   void* address = ::dlsym(found->second.get(), entry);

@@ -1,7 +1,9 @@
 #pragma once
 // LoadLibraryA, FreeLibrary and the binding of a toolkit library's entry, stood in for by dlopen:
-// "NAME.DLL" (or a bare "NAME") is the shared object "NAME.so", looked for beside the running program
-// first and then by the dynamic loader's own search.
+// "NAME.DLL" (or a bare "NAME") is the shared object "NAME.so". Only trusted folders are searched: the
+// library the installer ships, STKIT432, by full path beside the running program, else by the dynamic
+// loader's own search (the system library folders); every other library by that search only, so that a
+// library left in the program's folder (a Downloads folder) never runs.
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -20,8 +22,9 @@ class LibraryLoader {
   std::uintptr_t load(const std::string& name) const;
   void free(std::uintptr_t handle) const;
 
-  // The address of `entry` in `library`, which stays loaded as long as this loader. Throws RunError:
-  // file not found when the library can't be loaded, entry not found when it lacks the entry.
+  // The address of `entry` in `library`, which stays loaded as long as this loader. Throws RunError
+  // naming `library`: 53 when no trusted folder holds it, 48 when it is there but can't be loaded, 453
+  // when it lacks the entry.
   void* bind(const std::string& library, const char* entry);
 
  private:
@@ -29,6 +32,12 @@ class LibraryLoader {
     void operator()(void* handle) const;
   };
   using Handle = std::unique_ptr<void, Closer>;
+  struct Opened {
+    void* handle = nullptr;
+    bool found = false;  // the file is there, loaded or not
+  };
+
+  Opened open(const std::string& name) const;
 
   std::string program_folder_;
   std::map<std::string, Handle> bound_;

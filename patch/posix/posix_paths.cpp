@@ -20,6 +20,8 @@ std::string environment(const char* name) {
   return value ? value : "";
 }
 
+}  // namespace
+
 std::string home_folder() {
   std::string home = environment("HOME");
   if (home.empty()) {
@@ -27,6 +29,8 @@ std::string home_folder() {
   }
   return without_trailing_slashes(home);
 }
+
+namespace {
 
 std::string data_home() {
   const std::string xdg = environment("XDG_DATA_HOME");

@@ -7,6 +7,10 @@ namespace ludrimex::posix {
 // A path as the Windows program builds it, made usable on Linux: every '\' becomes '/'.
 std::string to_posix_path(std::string path);
 
+// $HOME, or the user's home folder from the password database when HOME is unset or empty; no trailing
+// separator except for "/" itself.
+std::string home_folder();
+
 // The user's menu folder, standing in for the Start-menu Programs folder: $XDG_DATA_HOME/applications,
 // or $HOME/.local/share/applications when XDG_DATA_HOME is unset, empty or not absolute. No trailing
 // separator.

@@ -1,5 +1,6 @@
 #include "patch/posix/posix_system.h"
 
+#include <limits.h>
 #include <strings.h>
 
 #include <system_error>
@@ -9,7 +10,9 @@
 #include "patch/posix/posix_paths.h"
 #include "patch/posix/posix_shell_link.h"
 #include "patch/posix/proc_snapshot.h"
+#include "patch/posix/run_lock.h"
 #include "patch/posix/short_date.h"
+#include "shell_link/text_encoding.h"
 
 namespace ludrimex::posix {
 namespace {
@@ -42,6 +45,10 @@ std::string PosixSystem::dir(const std::string& path, int attributes) {
   return posix::dir(path, attributes);
 }
 
+std::unique_ptr<RunLock> PosixSystem::lock_single_run(const std::string& name) {
+  return posix::lock_single_run(name);
+}
+
 std::unique_ptr<ProcessSnapshot> PosixSystem::create_process_snapshot(std::uint32_t flags,
                                                                       std::uint32_t /*process_id*/) {
   return std::make_unique<ProcSnapshot>((flags & kSnapProcess) ? read_process_list()
@@ -50,6 +57,17 @@ std::unique_ptr<ProcessSnapshot> PosixSystem::create_process_snapshot(std::uint3
 
 std::unique_ptr<ShellLink> PosixSystem::create_shell_link() {
   return std::make_unique<PosixShellLink>();
+}
+
+void PosixSystem::bind_toolkit(const std::string& library) {
+  libraries_.bind(library, "fCreateShellLink");
+}
+
+// The toolkit libraries take UTF-8 paths: any valid text without a NUL that the file system can hold.
+bool PosixSystem::toolkit_accepts(const std::string& text) {
+  const auto units = shell_link::utf16le_from_utf8(text);
+  return text.size() < PATH_MAX && text.find('\0') == std::string::npos &&
+         shell_link::utf8_from_utf16le(units) == text;
 }
 
 std::int32_t PosixSystem::create_shell_link_4(const std::string& library, const std::string& gruppo,
@@ -68,11 +86,15 @@ std::int32_t PosixSystem::create_shell_link_6(const std::string& library, const 
                genitore.c_str());
 }
 
+FileKind PosixSystem::file_kind(const std::string& path) {
+  return posix::file_kind(path);
+}
+bool PosixSystem::is_absolute_path(const std::string& path) {
+  return to_posix_path(path).starts_with('/');
+}
+
 std::string PosixSystem::read_file(const std::string& path) {
   return posix::read_file(path);
-}
-void PosixSystem::append_file(const std::string& path, const std::string& bytes) {
-  posix::append_file(path, bytes);
 }
 void PosixSystem::write_file(const std::string& path, const std::string& bytes) {
   posix::write_file(path, bytes);

@@ -14,6 +14,7 @@ class PosixSystem : public System {
 
   std::string special_folder(const std::string& name) override;
   std::string dir(const std::string& path, int attributes) override;
+  std::unique_ptr<RunLock> lock_single_run(const std::string& name) override;
   std::unique_ptr<ProcessSnapshot> create_process_snapshot(std::uint32_t flags,
                                                            std::uint32_t process_id) override;
   std::unique_ptr<ShellLink> create_shell_link() override;
@@ -24,8 +25,11 @@ class PosixSystem : public System {
                                    const std::string& titolo, const std::string& percorso,
                                    const std::string& argomenti, std::int32_t privato,
                                    const std::string& genitore) override;
+  void bind_toolkit(const std::string& library) override;
+  bool toolkit_accepts(const std::string& text) override;
+  FileKind file_kind(const std::string& path) override;
+  bool is_absolute_path(const std::string& path) override;
   std::string read_file(const std::string& path) override;
-  void append_file(const std::string& path, const std::string& bytes) override;
   void write_file(const std::string& path, const std::string& bytes) override;
   void delete_file(const std::string& path) override;
   void copy_file(const std::string& from, const std::string& to) override;

@@ -16,14 +16,34 @@ namespace {
 constexpr DWORD kSelectiveAttributes =
     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
 
+// Attributes a replaced file keeps; read-only is refused before it comes to that.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// Beyond this length the plain form of a path may be refused (MAX_PATH less room for a file name).
+constexpr std::size_t kPlainPathLimit = MAX_PATH - 12;
+
 bool admitted(const WIN32_FIND_DATAW& entry, int attributes) {
   return (entry.dwFileAttributes & kSelectiveAttributes & ~static_cast<DWORD>(attributes)) == 0;
 }
 
+// The attributes of `path`, INVALID_FILE_ATTRIBUTES when it is missing. A folder or a device is
+// refused at once: opening one would fail late or wait.
+DWORD regular_file_attributes(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(file_path(path).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+    throw RunError(kPathFileAccessError, path);
+  }
+  return attributes;
+}
+
 win32::KernelHandle open(const std::string& path, DWORD access, DWORD share, DWORD disposition) {
-  win32::KernelHandle file(::CreateFileW(win32::to_wide(path).c_str(), access, share, nullptr, disposition,
+  regular_file_attributes(path);
+  win32::KernelHandle file(::CreateFileW(file_path(path).c_str(), access, share, nullptr, disposition,
                                          FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) throw_last_error(path);
+  if (::GetFileType(file.get()) != FILE_TYPE_DISK) throw RunError(kPathFileAccessError, path);
   return file;
 }
 
@@ -38,15 +58,100 @@ void write_all(HANDLE file, const std::string& bytes, const std::string& path) {
 }
 
 bool exists(const std::string& path) {
-  return ::GetFileAttributesW(win32::to_wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+  return ::GetFileAttributesW(file_path(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// Refuses, before anything is written, a file that may not be written in place: read-only, no
+// permission, held by another program. The replace would otherwise get round the first.
+DWORD writable_attributes(const std::string& path) {
+  const DWORD attributes = regular_file_attributes(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return attributes;
+  if (attributes & FILE_ATTRIBUTE_READONLY) throw RunError(kPermissionDenied, path);
+  open(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
+  return attributes;
+}
+
+// A new file beside the one it is to replace, holding the next content until it takes that one's
+// place in a single step; deleted again unless it did.
+class Replacement {
+ public:
+  explicit Replacement(const std::string& path)
+      : path_(path), target_(file_path(path)), attributes_(writable_attributes(path)) {
+    // The first free name of a few: another run's leftover must not stop this one.
+    for (int attempt = 0; attempt < 100 && !file_; ++attempt) {
+      name_ =
+          file_path(path + ".~" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(attempt));
+      file_.reset(::CreateFileW(name_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
+      if (!file_ && ::GetLastError() != ERROR_FILE_EXISTS) throw_last_error(path);
+    }
+    if (!file_) throw RunError(kPathFileAccessError, path);
+  }
+  Replacement(const Replacement&) = delete;
+  Replacement& operator=(const Replacement&) = delete;
+  ~Replacement() {
+    file_.reset();
+    if (!done_) ::DeleteFileW(name_.c_str());
+  }
+
+  void write(const std::string& bytes) {
+    write_all(file_.get(), bytes, path_);
+    if (!::FlushFileBuffers(file_.get())) throw_last_error(path_);
+    file_.reset();
+  }
+
+  void copy_from(const std::string& from) {
+    file_.reset();
+    if (::CopyFileW(file_path(from).c_str(), name_.c_str(), FALSE)) return;
+    const DWORD code = ::GetLastError();
+    // The report names the file at fault: the source when it is missing, else the destination.
+    throw RunError(run_error_number(code), exists(from) ? path_ : from);
+  }
+
+  // Puts the new content in place: the file holds either its old bytes or the new ones, never a part.
+  void commit() {
+    const bool existed = attributes_ != INVALID_FILE_ATTRIBUTES;
+    // The new file takes the replaced one's hidden and system attributes, whatever the replace below
+    // keeps by itself, and a copy is never left read-only.
+    const DWORD base = existed ? attributes_ : ::GetFileAttributesW(name_.c_str());
+    const DWORD kept = base == INVALID_FILE_ATTRIBUTES ? 0 : base & kKeptAttributes;
+    if (!::SetFileAttributesW(name_.c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL)) throw_last_error(path_);
+    const BOOL replaced = existed ? ::ReplaceFileW(target_.c_str(), name_.c_str(), nullptr,
+                                                   REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+                                  : ::MoveFileExW(name_.c_str(), target_.c_str(),
+                                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!replaced) throw_last_error(path_);
+    done_ = true;
+  }
+
+ private:
+  std::string path_;
+  std::wstring target_;
+  DWORD attributes_ = INVALID_FILE_ATTRIBUTES;
+  std::wstring name_;
+  win32::KernelHandle file_;
+  bool done_ = false;
+};
+
 }  // namespace
+
+std::wstring file_path(const std::string& path) {
+  const std::wstring wide = win32::to_wide(path);
+  if (wide.size() < kPlainPathLimit || wide.starts_with(L"\\\\?\\")) return wide;
+  const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return wide;
+  std::wstring full(size, L'\0');
+  const DWORD n = ::GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+  if (n == 0 || n >= size) return wide;
+  full.resize(n);
+  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
 
 std::string find_first(const std::string& path, int attributes) {
   if (path.empty()) throw RunError(kInvalidArgument);
   WIN32_FIND_DATAW entry;
-  win32::FindHandle search(::FindFirstFileW(win32::to_wide(path).c_str(), &entry));
+  win32::FindHandle search(::FindFirstFileW(file_path(path).c_str(), &entry));
   if (!search) {
     const DWORD code = ::GetLastError();
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_NO_MORE_FILES) {
@@ -58,6 +163,26 @@ std::string find_first(const std::string& path, int attributes) {
     if (admitted(entry, attributes)) return win32::to_utf8(entry.cFileName);
   } while (::FindNextFileW(search.get(), &entry));
   return {};
+}
+
+FileKind kind_of(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(file_path(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD code = ::GetLastError();
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return FileKind::kMissing;
+    throw RunError(run_error_number(code), path);
+  }
+  if (attributes & FILE_ATTRIBUTE_DEVICE) return FileKind::kOther;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return FileKind::kFolder;
+  return FileKind::kRegular;
+}
+
+bool is_absolute(const std::string& path) {
+  const auto separator = [](char c) { return c == '\\' || c == '/'; };
+  if (path.size() >= 2 && separator(path[0]) && separator(path[1])) return true;  // \\server, \\?\ forms
+  const bool letter =
+      path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+  return letter && path[1] == ':' && separator(path[2]);
 }
 
 std::string read_whole_file(const std::string& path) {
@@ -73,25 +198,22 @@ std::string read_whole_file(const std::string& path) {
   return bytes;
 }
 
-void append_to_file(const std::string& path, const std::string& bytes) {
-  const auto file = open(path, FILE_APPEND_DATA, FILE_SHARE_READ, OPEN_ALWAYS);
-  write_all(file.get(), bytes, path);
-}
-
 void replace_file_contents(const std::string& path, const std::string& bytes) {
-  const auto file = open(path, GENERIC_WRITE, 0, CREATE_ALWAYS);
-  write_all(file.get(), bytes, path);
+  Replacement next(path);
+  next.write(bytes);
+  next.commit();
 }
 
 void delete_file(const std::string& path) {
-  if (!::DeleteFileW(win32::to_wide(path).c_str())) throw_last_error(path);
+  regular_file_attributes(path);
+  if (!::DeleteFileW(file_path(path).c_str())) throw_last_error(path);
 }
 
 void copy_file(const std::string& from, const std::string& to) {
-  if (::CopyFileW(win32::to_wide(from).c_str(), win32::to_wide(to).c_str(), FALSE)) return;
-  const DWORD code = ::GetLastError();
-  // The report names the file at fault: the source when it is missing, else the destination.
-  throw RunError(run_error_number(code), exists(from) ? to : from);
+  if (regular_file_attributes(from) == INVALID_FILE_ATTRIBUTES) throw_last_error(from);
+  Replacement next(to);
+  next.copy_from(from);
+  next.commit();
 }
 
 }  // namespace ludrimex::windows

@@ -85,8 +85,10 @@ class LinkObject final : public ShellLink {
   // only when the query succeeded.
   template <class Query>
   HRESULT query_text(std::span<char> buffer, Query query) {
-    std::wstring text(kWideCapacity, L'\0');
-    const HRESULT hr = query(text.data(), kWideCapacity);
+    // Room for the whole value, and never less than the caller's buffer.
+    const int capacity = std::max(kWideCapacity, static_cast<int>(buffer.size()));
+    std::wstring text(static_cast<std::size_t>(capacity), L'\0');
+    const HRESULT hr = query(text.data(), capacity);
     if (FAILED(hr)) return hr;
     text.resize(std::wcslen(text.c_str()));
     write_text(buffer, text);

@@ -2,7 +2,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <array>
+#include <string_view>
+
 #include "patch/errors.h"
+#include "win32/program_folder.h"
 #include "win32/text.h"
 
 namespace ludrimex::windows {
@@ -21,17 +26,100 @@ Function as_function(FARPROC proc) {
 
 // The libraries take ANSI text; a character the code page can't hold would give another path.
 std::string ansi(const std::string& utf8) {
-  auto text = win32::to_ansi(utf8);
+  auto text = toolkit_text(utf8);
   if (!text) throw RunError(kInvalidArgument, utf8);
   return *text;
 }
 
+// The toolkit libraries that ship beside Ludrimex.exe, by their file names.
+constexpr std::array<std::wstring_view, 1> kShipped{L"STKIT432.DLL"};
+
+bool is_bare_name(const std::wstring& name) {
+  return name.find_first_of(L"\\/:") == std::wstring::npos;
+}
+
+// The file name LoadLibrary would look for: ".DLL" added when the name has no extension, a
+// trailing dot standing for none.
+std::wstring file_name(std::wstring name) {
+  if (!name.empty() && name.back() == L'.') {
+    name.pop_back();
+  } else if (name.find(L'.') == std::wstring::npos) {
+    name += L".DLL";
+  }
+  return name;
+}
+
+bool is_shipped(const std::wstring& file) {
+  return std::any_of(kShipped.begin(), kShipped.end(), [&](std::wstring_view shipped) {
+    return ::CompareStringOrdinal(file.c_str(), static_cast<int>(file.size()), shipped.data(),
+                                  static_cast<int>(shipped.size()), TRUE) == CSTR_EQUAL;
+  });
+}
+
+bool is_file(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// Windows 7 without KB2533623 knows none of the LOAD_LIBRARY_SEARCH_ flags.
+bool search_flags_known() {
+  const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
+  return kernel32 && ::GetProcAddress(kernel32, "AddDllDirectory");
+}
+
+// LoadLibraryExW, with the library's dependencies from the system folder where the loader can be
+// told so; a library that can't be loaded answers null instead of raising a system box.
+HMODULE load(const std::wstring& name) {
+  DWORD previous = 0;
+  ::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previous);
+  const HMODULE module =
+      ::LoadLibraryExW(name.c_str(), nullptr, search_flags_known() ? LOAD_LIBRARY_SEARCH_SYSTEM32 : 0);
+  const DWORD error = ::GetLastError();
+  ::SetThreadErrorMode(previous, nullptr);
+  ::SetLastError(error);
+  return module;
+}
+
+// `file` from the system folder alone: by name where the search flags are known, else by full path.
+HMODULE load_from_system_folder(const std::wstring& file) {
+  if (search_flags_known()) return load(file);
+  std::wstring folder(MAX_PATH, L'\0');
+  const UINT n = ::GetSystemDirectoryW(folder.data(), MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return nullptr;
+  folder.resize(n);
+  return load(folder + L"\\" + file);
+}
+
 }  // namespace
+
+std::optional<std::string> toolkit_text(const std::string& utf8) {
+  if (utf8.find('\0') != std::string::npos) return std::nullopt;
+  auto text = win32::to_ansi(utf8);
+  if (!text || text->size() >= MAX_PATH) return std::nullopt;
+  return text;
+}
+
+HMODULE load_toolkit_library(const std::string& name) {
+  const std::wstring wide = win32::to_wide(name);
+  if (wide.empty()) {
+    ::SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  if (!is_bare_name(wide)) return load(wide);
+  const std::wstring file = file_name(wide);
+  if (is_shipped(file)) {
+    std::wstring beside_us = win32::program_folder();
+    if (beside_us.back() != L'\\') beside_us += L'\\';
+    beside_us += file;
+    if (is_file(beside_us)) return load(beside_us);
+  }
+  return load_from_system_folder(file);
+}
 
 FARPROC ToolkitLibraries::entry(const std::string& library) {
   if (auto it = bound_.find(library); it != bound_.end()) return it->second.function;
 
-  win32::Library module(::LoadLibraryA(ansi(library).c_str()));
+  win32::Library module(load_toolkit_library(library));
   if (!module) {
     const DWORD code = ::GetLastError();
     throw RunError(code == ERROR_MOD_NOT_FOUND ? kFileNotFound : kDllLoadError, library);

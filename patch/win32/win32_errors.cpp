@@ -18,6 +18,7 @@ int run_error_number(DWORD code) {
     case ERROR_LOCK_VIOLATION:
     case ERROR_WRITE_PROTECT:
     case ERROR_USER_MAPPED_FILE:
+    case ERROR_UNABLE_TO_REMOVE_REPLACED:
       return kPermissionDenied;
     case ERROR_INVALID_NAME:
     case ERROR_BAD_PATHNAME:

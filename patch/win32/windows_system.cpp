@@ -13,6 +13,7 @@
 #include "patch/win32/files.h"
 #include "patch/win32/link_object.h"
 #include "patch/win32/process_snapshot.h"
+#include "patch/win32/run_lock.h"
 #include "win32/program_folder.h"
 #include "win32/text.h"
 
@@ -56,23 +57,6 @@ bool same_name(const std::string& a, const char* b) {
 
 }  // namespace
 
-WindowsSystem::DllSearchHardening::DllSearchHardening() {
-  // A patch is mostly started from a download folder, where anyone may have left a DLL named like a
-  // toolkit library: the current directory is never searched. Our own folder and the system
-  // folders still are, and that is where the toolkit libraries lie.
-  ::SetDllDirectoryW(L"");
-  // Where the loader has it (Windows 8, Windows 7 with KB2533623, Wine), also keep to the safe
-  // folders by default: Wine takes an empty DLL directory for none and would search the current one.
-  using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-  const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
-  const FARPROC proc = kernel32 ? ::GetProcAddress(kernel32, "SetDefaultDllDirectories") : nullptr;
-  if (proc) {
-    const auto set_default_dll_directories =
-        reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void (*)()>(proc));
-    set_default_dll_directories(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
-  }
-}
-
 WindowsSystem::WindowsSystem() = default;
 
 std::string WindowsSystem::special_folder(const std::string& name) {
@@ -91,6 +75,10 @@ std::string WindowsSystem::dir(const std::string& path, int attributes) {
   return find_first(path, attributes);
 }
 
+std::unique_ptr<RunLock> WindowsSystem::lock_single_run(const std::string& name) {
+  return windows::lock_single_run(name);
+}
+
 std::unique_ptr<ProcessSnapshot> WindowsSystem::create_process_snapshot(std::uint32_t flags,
                                                                         std::uint32_t process_id) {
   return create_tool_help_snapshot(flags, process_id);
@@ -98,6 +86,14 @@ std::unique_ptr<ProcessSnapshot> WindowsSystem::create_process_snapshot(std::uin
 
 std::unique_ptr<ShellLink> WindowsSystem::create_shell_link() {
   return create_link_object();
+}
+
+void WindowsSystem::bind_toolkit(const std::string& library) {
+  toolkit_.entry(library);
+}
+
+bool WindowsSystem::toolkit_accepts(const std::string& text) {
+  return toolkit_text(text).has_value();
 }
 
 std::int32_t WindowsSystem::create_shell_link_4(const std::string& library, const std::string& gruppo,
@@ -113,12 +109,16 @@ std::int32_t WindowsSystem::create_shell_link_6(const std::string& library, cons
   return toolkit_.call_6(library, gruppo, titolo, percorso, argomenti, privato, genitore);
 }
 
-std::string WindowsSystem::read_file(const std::string& path) {
-  return read_whole_file(path);
+FileKind WindowsSystem::file_kind(const std::string& path) {
+  return kind_of(path);
 }
 
-void WindowsSystem::append_file(const std::string& path, const std::string& bytes) {
-  append_to_file(path, bytes);
+bool WindowsSystem::is_absolute_path(const std::string& path) {
+  return is_absolute(path);
+}
+
+std::string WindowsSystem::read_file(const std::string& path) {
+  return read_whole_file(path);
 }
 
 void WindowsSystem::write_file(const std::string& path, const std::string& bytes) {
@@ -168,14 +168,7 @@ void WindowsSystem::do_events() {
 }
 
 std::uintptr_t WindowsSystem::do_load_library(const std::string& name) {
-  const auto ansi = win32::to_ansi(name);
-  if (!ansi) return 0;
-  // A probe that finds a broken library answers "not loadable" instead of raising a system box.
-  DWORD previous = 0;
-  ::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previous);
-  const HMODULE module = ::LoadLibraryA(ansi->c_str());
-  ::SetThreadErrorMode(previous, nullptr);
-  return reinterpret_cast<std::uintptr_t>(module);
+  return reinterpret_cast<std::uintptr_t>(load_toolkit_library(name));
 }
 
 void WindowsSystem::do_free_library(std::uintptr_t handle) {

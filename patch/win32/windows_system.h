@@ -5,21 +5,25 @@
 
 #include "patch/system.h"
 #include "patch/win32/toolkit_libraries.h"
+#include "win32/dll_search.h"
 #include "win32/scoped.h"
 
 namespace ludrimex::windows {
 
 class WindowsSystem final : public System {
  public:
-  // Takes the current directory out of the DLL search order before anything is loaded, then
-  // initialises COM for this thread.
+  // Restricts the DLL search to the system folder before anything is loaded, then initialises COM
+  // for this thread.
   WindowsSystem();
 
   std::string special_folder(const std::string& name) override;
   std::string dir(const std::string& path, int attributes) override;
+  std::unique_ptr<RunLock> lock_single_run(const std::string& name) override;
   std::unique_ptr<ProcessSnapshot> create_process_snapshot(std::uint32_t flags,
                                                            std::uint32_t process_id) override;
   std::unique_ptr<ShellLink> create_shell_link() override;
+  void bind_toolkit(const std::string& library) override;
+  bool toolkit_accepts(const std::string& text) override;
   std::int32_t create_shell_link_4(const std::string& library, const std::string& gruppo,
                                    const std::string& titolo, const std::string& percorso,
                                    const std::string& argomenti) override;
@@ -27,8 +31,9 @@ class WindowsSystem final : public System {
                                    const std::string& titolo, const std::string& percorso,
                                    const std::string& argomenti, std::int32_t privato,
                                    const std::string& genitore) override;
+  FileKind file_kind(const std::string& path) override;
+  bool is_absolute_path(const std::string& path) override;
   std::string read_file(const std::string& path) override;
-  void append_file(const std::string& path, const std::string& bytes) override;
   void write_file(const std::string& path, const std::string& bytes) override;
   void delete_file(const std::string& path) override;
   void copy_file(const std::string& from, const std::string& to) override;
@@ -42,12 +47,9 @@ class WindowsSystem final : public System {
   void do_free_library(std::uintptr_t handle) override;
 
  private:
-  struct DllSearchHardening {
-    DllSearchHardening();
-  };
   // Declared in the order they must come up: the search order is fixed before COM loads anything,
   // and the bound toolkit libraries go before COM is shut down.
-  DllSearchHardening hardening_;
+  win32::RestrictedDllSearch dll_search_;
   win32::ComInit com_;
   ToolkitLibraries toolkit_;
 };

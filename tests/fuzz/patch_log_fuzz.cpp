@@ -59,11 +59,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   require(sys.boxes.empty());
   const std::string& after = sys.files.at(kLog);
   if (!exists || form.elenco_patch.empty()) {
-    require(after == line);  // created, or deleted and created again
+    require(after == line);  // created, or replaced by its one record
     return 0;
   }
-  // Appended after the old bytes, with a line break first where the last line had none.
-  const std::string joint = log.back() == '\n' ? "" : "\r\n";
+  // Written after the old bytes, with a line break first unless the log ends in CR or CR LF.
+  const std::string joint = log.ends_with('\r') || log.ends_with("\r\n") ? "" : "\r\n";
   require(after == log + joint + line);
   // Accepted: no line carries this number, and the last one is at least its predecessor.
   for (const auto& voce : form.elenco_patch)

@@ -1,6 +1,8 @@
 // Any text as the shortcut's working directory: correzione_path repairs it into the folder a plain
 // reading of the rules gives (trim the spaces, drop the last character, restore the separator before
 // "progetto_html"), or stops with the error those rules call for; then it patches that folder.
+#include <algorithm>
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -25,6 +27,20 @@ struct Expected {
   std::string folder;
 };
 
+// A repaired folder must be absolute ("X:\..." or "\\..."), and the fake toolkit must take every
+// target in it: no NUL, nothing beyond U+00FF, the longest target shorter than 260 bytes.
+Expected checked(const std::string& folder) {
+  const bool drive = folder.size() >= 3 && std::isalpha(static_cast<unsigned char>(folder[0])) &&
+                     folder[1] == ':' && folder[2] == '\\';
+  if (!drive && !folder.starts_with("\\\\")) return {ludrimex::kPathNotFound, {}};
+  const bool convertible = std::none_of(folder.begin(), folder.end(), [](char c) {
+    return c == '\0' || static_cast<unsigned char>(c) >= 0xC4;
+  });
+  if (!convertible || folder.size() + std::string("\\VeltranoCatalogoUnistall.exe").size() >= 260)
+    return {ludrimex::kBadFileName, {}};
+  return {0, folder};
+}
+
 // The repair, written out from the rules on its own.
 Expected repair(const std::string& path) {
   std::size_t first = 0;
@@ -39,7 +55,7 @@ Expected repair(const std::string& path) {
   if (folder.empty()) return {ludrimex::kPathNotFound, {}};
   std::string lower = folder;
   for (char& c : lower) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
-  if (lower.find("veltranocatalogoprogetto_html") == std::string::npos) return {0, folder};
+  if (lower.find("veltranocatalogoprogetto_html") == std::string::npos) return checked(folder);
   std::string repaired;
   const std::string marker = "progetto_html";
   for (std::size_t i = 0; i < folder.size();) {
@@ -50,7 +66,7 @@ Expected repair(const std::string& path) {
       repaired += folder[i++];
     }
   }
-  return {0, repaired};
+  return checked(repaired);
 }
 
 }  // namespace
@@ -70,13 +86,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     form.correzione_path(path, kPrograms);
   } catch (const RunError& error) {
-    require(expected.error != 0 && error.number() == expected.error && sys.calls.empty());
+    require(expected.error != 0 && error.number() == expected.error);
+    require(sys.calls_of({"write_file", "copy_file", "delete_file"}).empty());
     return 0;
   } catch (const ProgramEnd&) {
     std::abort();  // there is no log yet: nothing to refuse
   }
   require(expected.error == 0);
-  require(!sys.calls.empty() && sys.calls.front() == "dir(" + expected.folder + "\\patch.txt, 0)");
+  const auto looked_up = sys.calls_of({"file_kind"});
+  require(!looked_up.empty() && looked_up.front() == "file_kind(" + expected.folder + "\\patch.txt)");
   require(sys.files.count(expected.folder + R"(\patch.txt)") == 1);
   require(sys.files.at(expected.folder + R"(\Sorvanta.exe)") == "new launcher");
   return 0;

@@ -1,6 +1,7 @@
 #include "tests/patch_logic/fake_system.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "patch/errors.h"
 
@@ -146,8 +147,50 @@ std::string FakeSystem::special_folder(const std::string& name) {
 
 std::string FakeSystem::dir(const std::string& path, int attributes) {
   enter("dir", path + ", " + std::to_string(attributes), path);
-  const bool match = files.count(path) || ((attributes & kAttrDirectory) && folders.count(path));
+  constexpr int kAttrHidden = 2;
+  const bool file = files.count(path) && (!hidden.count(path) || (attributes & kAttrHidden));
+  const bool match = file || ((attributes & kAttrDirectory) && folders.count(path));
   return match ? name_of(path) : std::string();
+}
+
+std::unique_ptr<RunLock> FakeSystem::lock_single_run(const std::string& name) {
+  enter("lock_single_run", name);
+  struct Held : RunLock {
+    explicit Held(FakeSystem& system) : system_(system) {}
+    ~Held() override { system_.calls.push_back("unlock()"); }
+    FakeSystem& system_;
+  };
+  return another_run ? nullptr : std::make_unique<Held>(*this);
+}
+
+void FakeSystem::bind_toolkit(const std::string& library) {
+  enter("bind_toolkit", library, library);
+  const auto toolkit = toolkits.find(library.substr(0, library.rfind('.')));
+  if (toolkit == toolkits.end() || !toolkit->second.loads) throw RunError(kFileNotFound, library);
+  if (toolkit->second.bind_error) throw RunError(toolkit->second.bind_error, library);
+}
+
+// Stands in for the ANSI code page 1252 and MAX_PATH: characters beyond U+00FF (UTF-8 lead bytes from
+// 0xC4 on) don't convert.
+bool FakeSystem::toolkit_accepts(const std::string& text) {
+  enter("toolkit_accepts", text);
+  return text.size() < 260 && std::none_of(text.begin(), text.end(), [](char c) {
+           return c == '\0' || static_cast<unsigned char>(c) >= 0xC4;
+         });
+}
+
+FileKind FakeSystem::file_kind(const std::string& path) {
+  enter("file_kind", path, path);
+  if (folders.count(path)) return FileKind::kFolder;
+  if (others.count(path)) return FileKind::kOther;
+  return files.count(path) ? FileKind::kRegular : FileKind::kMissing;
+}
+
+bool FakeSystem::is_absolute_path(const std::string& path) {
+  enter("is_absolute_path", path);
+  const bool drive = path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) &&
+                     path[1] == ':' && path[2] == '\\';
+  return drive || path.starts_with("\\\\");
 }
 
 std::unique_ptr<ProcessSnapshot> FakeSystem::create_process_snapshot(std::uint32_t flags,
@@ -166,6 +209,7 @@ std::int32_t FakeSystem::call_toolkit(const std::string& library, const std::str
                                       const std::string& titolo, const std::string& percorso) {
   const auto toolkit = toolkits.find(library.substr(0, library.rfind('.')));
   if (toolkit == toolkits.end() || !toolkit->second.loads) throw RunError(kFileNotFound, library);
+  if (toolkit->second.bind_error) throw RunError(toolkit->second.bind_error, library);
   if (toolkit->second.result != 0 && toolkit->second.writes_shortcut) {
     const std::string folder = gruppo == "." ? programs : programs + "\\" + gruppo;
     const std::string path = folder + "\\" + titolo + ".lnk";
@@ -200,12 +244,6 @@ std::string FakeSystem::read_file(const std::string& path) {
   const auto found = files.find(path);
   if (found == files.end()) throw RunError(kFileNotFound, path);
   return found->second;
-}
-
-void FakeSystem::append_file(const std::string& path, const std::string& bytes) {
-  enter("append_file", path, path);
-  require_folder_of(path);
-  files[path] += bytes;
 }
 
 void FakeSystem::write_file(const std::string& path, const std::string& bytes) {

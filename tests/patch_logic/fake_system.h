@@ -26,6 +26,7 @@ struct FakeShortcut {
 // A setup-toolkit library: whether it loads, and what its fCreateShellLink returns.
 struct FakeToolkit {
   bool loads = true;
+  int bind_error = 0;  // 48 or 453: loads for the probe, but binding its entry fails so
   std::int32_t result = 1;
   bool writes_shortcut = true;  // a toolkit that reports success without making the file: false
 };
@@ -46,6 +47,9 @@ class FakeSystem : public System {
   std::string date = "06/12/2026";
   std::set<std::string> folders;
   std::map<std::string, std::string> files;
+  std::set<std::string> hidden;                   // files Dir misses without the hidden attribute
+  std::set<std::string> others;                   // FIFOs and devices
+  bool another_run = false;                       // another process holds the single-run lock
   std::map<std::string, FakeShortcut> shortcuts;  // by .lnk path
   std::map<std::string, FakeToolkit> toolkits;    // by probe name ("VB6STKIT")
   std::vector<std::array<char, 260>> processes;
@@ -63,6 +67,7 @@ class FakeSystem : public System {
 
   std::string special_folder(const std::string& name) override;
   std::string dir(const std::string& path, int attributes) override;
+  std::unique_ptr<RunLock> lock_single_run(const std::string& name) override;
   std::unique_ptr<ProcessSnapshot> create_process_snapshot(std::uint32_t flags,
                                                            std::uint32_t process_id) override;
   std::unique_ptr<ShellLink> create_shell_link() override;
@@ -73,8 +78,11 @@ class FakeSystem : public System {
                                    const std::string& titolo, const std::string& percorso,
                                    const std::string& argomenti, std::int32_t privato,
                                    const std::string& genitore) override;
+  void bind_toolkit(const std::string& library) override;
+  bool toolkit_accepts(const std::string& text) override;
+  FileKind file_kind(const std::string& path) override;
+  bool is_absolute_path(const std::string& path) override;
   std::string read_file(const std::string& path) override;
-  void append_file(const std::string& path, const std::string& bytes) override;
   void write_file(const std::string& path, const std::string& bytes) override;
   void delete_file(const std::string& path) override;
   void copy_file(const std::string& from, const std::string& to) override;

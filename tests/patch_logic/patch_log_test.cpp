@@ -17,23 +17,33 @@ TEST_F(PatchLog, RecordsAPatchAsOneFixedWidthLineAfterTheLastByte) {
   form.controlla_file(log, 2);
   EXPECT_EQ(sys.files[log], "1         06/12/2026\r\n2         6 dicembre 2026\r\n");
 
-  // A last line left without its line break gets one, instead of being joined to the new line.
-  for (const std::string before : {"0         01/01/2026", "0         01/01/2026\r"}) {
-    sys.files[log] = before;
-    form.controlla_file(log, 1);
-    EXPECT_EQ(sys.files[log], before + "\r\n1         6 dicembre 2026\r\n");
-  }
   EXPECT_TRUE(sys.boxes.empty());
 }
 
-TEST_F(PatchLog, AnEmptyLogIsDeletedAndCreatedAgainWithoutAnyCheck) {
+// A new record starts a line of its own: CR LF goes before it unless the log ends in CR or CR LF.
+TEST_F(PatchLog, ANewRecordAlwaysStartsALineOfItsOwn) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"0         01/01/2026\r\n", ""},     {"0         01/01/2026\r", ""}, {"0         01/01/2026", "\r\n"},
+      {"0         01/01/2026\n", "\r\n"},  // a lone LF, as other editors end lines
+      {"0         01/01/2026\n\n", "\r\n"},
+  };
+  for (const auto& [before, separator] : cases) {
+    sys.files[log] = before;
+    form.controlla_file(log, 1);
+    EXPECT_EQ(sys.files[log], before + separator + "1         06/12/2026\r\n") << before;
+    // and the next run sees the record
+    EXPECT_EQ(end_status([&] { form.controlla_file(log, 1); }), kRefused) << before;
+  }
+}
+
+TEST_F(PatchLog, AnEmptyLogIsReplacedByTheNewRecordWithoutAnyCheck) {
   for (const std::string empty : {"", "\r\n\r\n", "\r\r"}) {
     sys.files[log] = empty;
     sys.calls.clear();
     form.controlla_file(log, 9);
     EXPECT_EQ(sys.files[log], "9         06/12/2026\r\n");
-    EXPECT_EQ(sys.calls_of({"delete_file", "append_file"}),
-              (std::vector<std::string>{"delete_file(" + log + ")", "append_file(" + log + ")"}));
+    EXPECT_EQ(sys.calls_of({"delete_file", "write_file"}),
+              std::vector<std::string>{"write_file(" + log + ")"});
   }
   EXPECT_TRUE(sys.boxes.empty());
 }
@@ -99,17 +109,26 @@ TEST_F(PatchLog, AnUnreadableNumberStopsTheRunWithTheLogUnchanged) {
   EXPECT_TRUE(sys.boxes.empty());
 }
 
+// 32,768 records is all the reader can hold: a full log is refused with error 6 before anything is
+// written, while a patch it already records is still refused as installed.
 TEST_F(PatchLog, ReadsAtMost32768LinesLettingMessagesRunAfterEach) {
   std::string full;
-  for (int k = 0; k < 32768; ++k) full += k % 2 ? "0\r\n" : "\r\n0\r\n";
+  for (int k = 0; k < 32767; ++k) full += k % 2 ? "0\r\n" : "\r\n0\r\n";
   sys.files[log] = full;
   form.controlla_file(log, 1);
-  EXPECT_EQ(form.elenco_patch.back().indice, 32767);
-  EXPECT_EQ(sys.calls_of({"do_events"}).size(), 32768u + 16384u);
+  EXPECT_EQ(form.elenco_patch.back().indice, 32766);
+  EXPECT_EQ(sys.calls_of({"do_events"}).size(), 32767u + 16384u);
 
-  sys.files[log] = full + "0\r\n";
-  EXPECT_EQ(error_of([&] { form.controlla_file(log, 1); }), "6 " + log);
-  EXPECT_EQ(sys.files[log], full + "0\r\n");
+  full = sys.files[log];  // now 32,768 records
+  for (const auto& more : {std::string(), std::string("0\r\n")}) {
+    sys.files[log] = full + more;
+    sys.calls.clear();
+    EXPECT_EQ(error_of([&] { form.controlla_file(log, 2); }), "6 " + log);
+    EXPECT_TRUE(sys.calls_of({"write_file", "short_date"}).empty());
+    EXPECT_EQ(sys.files[log], full + more);
+  }
+  sys.files[log] = full;
+  EXPECT_EQ(end_status([&] { form.controlla_file(log, 1); }), kRefused);
 }
 
 TEST(Integer16, ConvertsLikeTheRuntime) {

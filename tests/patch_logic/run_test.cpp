@@ -19,18 +19,41 @@ TEST_F(PatchRun, InstallsThePatchAndSaysSo) {
   EXPECT_EQ(sys.boxes, box("Patch installata con successo!", 64));
   EXPECT_EQ(sys.files[log], "1         06/12/2026\r\n");
 
-  const std::vector<std::string> milestones = {"special_folder(Programs)",
+  const std::vector<std::string> milestones = {"lock_single_run(Ludrimex)",
+                                               "special_folder(Programs)",
                                                "dir(" + group + ", 16)",
                                                "create_process_snapshot(15, 0)",
                                                "process_first(296)",
                                                "close_snapshot()",
                                                "load(" + shortcut + ", 0)",
-                                               "append_file(" + log + ")",
-                                               "message_box(Patch installata con successo!, Dastrel, 64)"};
+                                               "write_file(" + log + ")",
+                                               "message_box(Patch installata con successo!, Dastrel, 64)",
+                                               "unlock()"};
   auto at = sys.calls.begin();
   for (const auto& milestone : milestones) {
     at = std::find(at, sys.calls.end(), milestone);
     EXPECT_NE(at, sys.calls.end()) << "missing or out of order: " << milestone;
+  }
+}
+
+TEST_F(PatchRun, RefusesWhileAnotherRunIsUnderWayBeforeReadingAnything) {
+  sys.another_run = true;
+  EXPECT_EQ(run_ludrimex(sys), kRefused);
+  EXPECT_EQ(sys.boxes, box("Un'altra installazione della patch è già in corso. Attendere che finisca e "
+                           "rieseguire la patch!",
+                           16));
+  EXPECT_EQ(sys.calls, (std::vector<std::string>{"lock_single_run(Ludrimex)",
+                                                 "message_box(" + sys.boxes[0].text + ", Dastrel, 16)"}));
+}
+
+// A folder, FIFO or device where the catalogue shortcut should be is named at once, never read.
+TEST_F(PatchRun, ACatalogueShortcutThatIsNoFileIsAnError) {
+  for (const bool folder : {true, false}) {
+    FakeSystem run = sys;
+    (folder ? run.folders : run.others).insert(shortcut);
+    EXPECT_EQ(run_ludrimex(run), kFailed);
+    EXPECT_EQ(run.boxes, box("Errore 75: Errore di accesso al percorso/file\n" + shortcut, 16, "Ludrimex"));
+    EXPECT_EQ(run.calls_of({"load", "file_kind"}), std::vector<std::string>{"file_kind(" + shortcut + ")"});
   }
 }
 

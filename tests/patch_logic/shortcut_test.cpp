@@ -10,9 +10,9 @@ namespace {
 
 using Shortcuts = Installation;
 
-// A text as the reader hands it back: value, NUL, spaces up to 255 characters, or cut to 254 and NUL.
+// A text as the reader hands it back: value, NUL, spaces up to 255 characters (ASCII values here).
 std::string text_form(const std::string& value) {
-  return value.size() >= 254 ? value.substr(0, 254) + '\0' : as_read(value);
+  return value.size() >= 254 ? value + '\0' : as_read(value);
 }
 
 TEST_F(Shortcuts, ReadsEveryTextIn255Characters) {
@@ -25,10 +25,26 @@ TEST_F(Shortcuts, ReadsEveryTextIn255Characters) {
             std::vector({text_form(R"(C:\Cat\Sorvanta.exe)"), text_form("-x"), text_form("C:\\i.ico")}));
   EXPECT_EQ(std::pair(indice, modo), std::pair(3, 7));
   EXPECT_EQ(sys.calls.back(), "release_link()");
+}
 
-  for (const std::string& folder : {std::string(), std::string(254, 'c'), std::string(300, 'c')}) {
+// Characters are counted, not bytes, and a value that does not fit comes whole: nothing is cut.
+TEST_F(Shortcuts, ReadsTheWorkingDirectoryWhole) {
+  std::string accented;
+  for (int k = 0; k < 153; ++k) accented += "\xC3\xA8";  // 153 characters, 306 bytes
+  const std::string c1019(1019, 'c'), c1020(1020, 'c'), c5000(5000, 'c');
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"", std::string(1, '\0') + std::string(254, ' ')},
+      {std::string(253, 'c'), std::string(253, 'c') + '\0' + ' '},
+      {std::string(254, 'c'), std::string(254, 'c') + '\0'},
+      {accented, accented + '\0' + std::string(101, ' ')},
+      {accented + accented, accented + accented + '\0'},
+      {c1019, c1019 + '\0'},  // fills the first buffer but one: asked again with more room
+      {c1020, c1020 + '\0'},
+      {c5000, c5000 + '\0'},
+  };
+  for (const auto& [folder, expected] : cases) {
     sys.shortcuts[shortcut].working_directory = folder;
-    EXPECT_EQ(cartella_collegamento(sys, shortcut), text_form(folder));
+    EXPECT_EQ(cartella_collegamento(sys, shortcut), expected) << folder.size();
   }
 }
 

@@ -1,4 +1,5 @@
 // Repairing the installation folder and applying the patch to it.
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,22 +26,31 @@ TEST_F(Update, RepairsTheFolderReadFromTheShortcut) {
     sys.calls.clear();
     // Captured by an init-capture: clang 14 cannot capture a structured binding itself.
     error_of([&, &path = Path] { form.correzione_path(path, a); });  // the folder need not exist here
-    ASSERT_FALSE(sys.calls.empty());
-    EXPECT_EQ(sys.calls.front(), "dir(" + folder + "\\patch.txt, 0)") << Path;
+    ASSERT_FALSE(sys.calls_of({"file_kind"}).empty());
+    EXPECT_EQ(sys.calls_of({"file_kind"}).front(), "file_kind(" + folder + "\\patch.txt)") << Path;
   }
 }
 
-TEST_F(Update, AnEmptyFolderStopsBeforeAnythingIsReadOrWritten) {
-  for (const auto& [Path, number] :
-       {std::pair{std::string(), "5 "}, {std::string(255, ' '), "5 "}, {as_read(""), "76 "}}) {
-    EXPECT_EQ(error_of([&, &path = Path] { form.correzione_path(path, a); }), number + shortcut);
-    EXPECT_TRUE(sys.calls.empty());
+// An empty or relative folder is no installation: its log is not even read.
+TEST_F(Update, AnEmptyOrRelativeFolderStopsBeforeAnythingIsReadOrWritten) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"", "5 "},
+      {std::string(255, ' '), "5 "},
+      {as_read(""), "76 "},
+      {as_read(R"(Cat\progetto_html)"), "76 "},
+      {as_read(R"(\Cat\progetto_html)"), "76 "},   // the current drive's root
+      {as_read(R"(C:Cat\progetto_html)"), "76 "},  // the current folder of drive C:
+      {as_read("VeltranoCatalogoprogetto_html"), "76 "},
+  };
+  for (const auto& [Path, number] : cases) {
+    EXPECT_EQ(error_of([&, &path = Path] { form.correzione_path(path, a); }), number + shortcut) << Path;
+    EXPECT_TRUE(sys.calls_of({"file_kind", "read_file", "dir"}).empty());
   }
 }
 
 TEST_F(Update, RecordsThenReplacesTheLauncherThenEachShortcutRowByRow) {
   form.correzione_path(as_read(html), a);
-  std::vector<std::string> expected = {"append_file(" + log + ")",
+  std::vector<std::string> expected = {"write_file(" + log + ")",
                                        "copy_file(D:\\Patch\\Sorvanta.exe -> " + html + "\\Sorvanta.exe)"};
   const std::string targets[3] = {"Sorvanta.exe", "VeltranoCatalogoUpdate.exe",
                                   "VeltranoCatalogoUnistall.exe"};
@@ -51,7 +61,7 @@ TEST_F(Update, RecordsThenReplacesTheLauncherThenEachShortcutRowByRow) {
     expected.push_back("copy_file(" + a + "\\" + t + ".lnk -> " + group + "\\" + t + ".lnk)");
     expected.push_back("delete_file(" + a + "\\" + t + ".lnk)");
   }
-  EXPECT_EQ(sys.calls_of({"append_file", "copy_file", "delete_file", "create_shell_link_4"}), expected);
+  EXPECT_EQ(sys.calls_of({"write_file", "copy_file", "delete_file", "create_shell_link_4"}), expected);
   EXPECT_EQ(sys.files[html + "\\Sorvanta.exe"], "new launcher");
   for (int row = 0; row < 3; ++row) {
     EXPECT_EQ(sys.files[group + "\\" + titles[row] + ".lnk"], "shortcut to " + html + "\\" + targets[row]);
@@ -66,7 +76,9 @@ TEST_F(Update, ARefusedPatchTouchesNothing) {
   EXPECT_EQ(sys.files, before);
 }
 
-// Whatever step of the update fails, the log goes back to what it was, so the patch can run again.
+// Whatever step of the update fails, the log goes back to what it was, so the patch can run again, and
+// no shortcut the toolkit made is left in the Programs folder itself. A hidden log is a log like any
+// other: put back, never deleted.
 TEST_F(Update, AFailedUpdateLeavesTheLogAsItFoundIt) {
   const std::vector<std::optional<std::string>> logs = {std::nullopt, "0         01/01/2026\r\n",
                                                         "0         01/01/2026", "\r\n"};
@@ -77,12 +89,17 @@ TEST_F(Update, AFailedUpdateLeavesTheLogAsItFoundIt) {
     for (auto [operation, nth] : steps) {
       FakeSystem run = sys;
       if (before) run.files[log] = *before;
-      if (operation == "delete_file" && before == "\r\n") ++nth;  // the empty log is deleted first
+      run.hidden.insert(log);
       run.fail(operation, nth, kPermissionDenied);
       Form1 first(run);
       EXPECT_TRUE(error_of([&] { first.correzione_path(as_read(html), a); }).starts_with("70 "));
       EXPECT_EQ(run.files.count(log) ? std::optional(run.files[log]) : std::nullopt, before)
           << operation << nth;
+      for (const auto& title : titles) {
+        if (operation == "copy_file") {
+          EXPECT_FALSE(run.files.count(a + "\\" + title + ".lnk")) << nth;
+        }
+      }
 
       Form1 second(run);
       second.correzione_path(as_read(html), a);
@@ -102,9 +119,70 @@ TEST_F(Update, AShortcutTheToolkitDidNotMakeStopsTheRunAtItsRow) {
   EXPECT_EQ(sys.files[group + "\\Veltrano Aggiornamento.lnk"], "old shortcut");
   EXPECT_FALSE(sys.files.count(log));
 
-  sys.files[log] = "0\r\n";  // a log that can't be put back is what the report names
+  sys.files[log] = "0\r\n";              // a log that can't be put back is what the report names
+  sys.fail("write_file", 3, kDiskFull);  // the second run's recording is the second
+  EXPECT_EQ(error_of([&] { form.correzione_path(as_read(html), a); }), "61 " + log);
+}
+
+// Everything that would stop the update half way and can be known stops it before the first write,
+// naming its cause; a patch already recorded is still refused first.
+TEST_F(Update, WhatCanBeKnownIsCheckedBeforeTheFirstWrite) {
+  const std::string nuovo = sys.app_folder + "\\Sorvanta.exe";
+  const std::string accented = R"(C:\Programmi\Catalogo )"
+                               "\xC4\x88"
+                               R"(\progetto_html)";  // not in the code page
+  const std::string long_folder = R"(C:\)" + std::string(240, 'c');
+  struct Case {
+    const char* what;
+    std::function<void(FakeSystem&)> arrange;
+    std::string error;
+    std::string folder = {};  // the installation, when not the usual one
+  };
+  const std::vector<Case> cases = {
+      {"no launcher delivered", [&](FakeSystem& s) { s.files.erase(nuovo); }, "53 " + nuovo},
+      {"the launcher a folder", [&](FakeSystem& s) { s.folders.insert(nuovo); }, "75 " + nuovo},
+      {"no toolkit", [](FakeSystem& s) { s.toolkits.clear(); }, "53 STKIT432.DLL"},
+      {"toolkit broken", [](FakeSystem& s) { s.toolkits["STKIT432"].bind_error = kDllLoadError; },
+       "48 STKIT432.DLL"},
+      {"entry missing", [](FakeSystem& s) { s.toolkits["VB6STKIT"].bind_error = kDllEntryNotFound; },
+       "453 VB6STKIT.DLL"},
+      {"folder not in the code page", [&](FakeSystem& s) { s.folders.insert(accented); },
+       "52 " + accented + "\\Sorvanta.exe", accented},
+      {"folder too long", [&](FakeSystem& s) { s.folders.insert(long_folder); },
+       "52 " + long_folder + "\\VeltranoCatalogoUpdate.exe", long_folder},
+      {"folder missing", [&](FakeSystem& s) { s.folders.erase(html); }, "76 " + html},
+      {"log a FIFO", [&](FakeSystem& s) { s.others.insert(log); }, "75 " + log},
+      {"log a folder", [&](FakeSystem& s) { s.folders.insert(log); }, "75 " + log},
+  };
+  for (const auto& c : cases) {
+    for (const bool recorded : {false, true}) {
+      FakeSystem run = sys;
+      c.arrange(run);
+      const std::string folder = c.folder.empty() ? html : c.folder;
+      if (recorded) run.files[folder + "\\patch.txt"] = "1         01/01/2026\r\n";
+      const auto before = run.files;
+      Form1 form1(run);
+      if (recorded && !c.error.ends_with(log)) {
+        EXPECT_EQ(end_status([&] { form1.correzione_path(as_read(folder), a); }), kRefused) << c.what;
+        continue;
+      }
+      EXPECT_EQ(error_of([&] { form1.correzione_path(as_read(folder), a); }), c.error) << c.what;
+      EXPECT_EQ(run.files, before) << c.what;
+      EXPECT_TRUE(run.calls_of({"write_file", "copy_file", "delete_file", "create_shell_link_4"}).empty());
+    }
+  }
+}
+
+// The restore undoes only what this run did: a recording that failed leaves nothing to undo.
+TEST_F(Update, AFailedRecordingLeavesNoLogAndDeletesNone) {
   sys.fail("write_file", 1, kDiskFull);
   EXPECT_EQ(error_of([&] { form.correzione_path(as_read(html), a); }), "61 " + log);
+  EXPECT_FALSE(sys.files.count(log));
+  EXPECT_TRUE(sys.calls_of({"delete_file", "copy_file"}).empty());
+
+  sys.files[log] = "1         01/01/2026\r\n";  // hidden, it is still found
+  sys.hidden.insert(log);
+  EXPECT_EQ(end_status([&] { form.correzione_path(as_read(html), a); }), kRefused);
 }
 
 }  // namespace

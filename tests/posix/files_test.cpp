@@ -1,4 +1,7 @@
 // File operations through the '\' to '/' mapping, and the runtime's error numbers for each refusal.
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -7,6 +10,7 @@
 
 #include "patch/errors.h"
 #include "patch/posix/posix_system.h"
+#include "patch/posix/unique_fd.h"
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_dir.h"
 
@@ -38,12 +42,11 @@ class Files : public ::testing::Test {
   std::string posix(const std::string& name) const { return dir / name; }
 };
 
-TEST_F(Files, ReadAppendAndWriteThroughBackslashPaths) {
+TEST_F(Files, ReadAndWriteThroughBackslashPaths) {
   EXPECT_EQ(error_of([&] { system.read_file(windows("patch.txt")); }),
             std::make_pair(static_cast<int>(ludrimex::kFileNotFound), posix("patch.txt")));
-  system.append_file(windows("patch.txt"), "1         06/12/2026\r\n");
-  system.append_file(windows("patch.txt"), "2         07/12/2026\r\n");
-  EXPECT_EQ(system.read_file(windows("patch.txt")), "1         06/12/2026\r\n2         07/12/2026\r\n");
+  system.write_file(windows("patch.txt"), "1         06/12/2026\r\n");
+  EXPECT_EQ(system.read_file(windows("patch.txt")), "1         06/12/2026\r\n");
   system.write_file(windows("patch.txt"), "x");
   EXPECT_EQ(read_file(posix("patch.txt")), "x");
   system.write_file(windows("empty.txt"), "");
@@ -65,11 +68,10 @@ TEST_F(Files, ErrorNumbersNameTheFile) {
   EXPECT_EQ(error_of([&] { system.read_file(windows("missing\\patch.txt")); }),
             std::make_pair(path_not_found, posix("missing/patch.txt")));
   EXPECT_EQ(error_of([&] { system.read_file(windows("folder")); }).first, access);
-  EXPECT_EQ(error_of([&] { system.append_file(windows("missing\\patch.txt"), "x"); }).first, path_not_found);
-  EXPECT_EQ(error_of([&] { system.append_file(windows("locked.txt"), "x"); }),
+  EXPECT_EQ(error_of([&] { system.write_file(windows("missing\\patch.txt"), "x"); }).first, path_not_found);
+  EXPECT_EQ(error_of([&] { system.write_file(windows("locked.txt"), "x"); }),
             std::make_pair(denied, posix("locked.txt")));
-  EXPECT_EQ(error_of([&] { system.write_file(windows("locked.txt"), "x"); }).first, denied);
-  EXPECT_EQ(error_of([&] { system.append_file(windows("folder"), "x"); }).first, denied);
+  EXPECT_EQ(error_of([&] { system.write_file(windows("folder"), "x"); }).first, access);
   EXPECT_EQ(error_of([&] { system.read_file(windows(std::string(300, 'n'))); }).first, bad_name);
   EXPECT_EQ(read_file(posix("locked.txt")), "keep");
   EXPECT_EQ(system.read_file(windows("locked.txt")), "keep");  // read-only is still readable
@@ -91,15 +93,20 @@ TEST_F(Files, Delete) {
   EXPECT_TRUE(fs::exists(posix("ro.lnk")));
 }
 
+// A replaced file keeps its own permission bits (a launcher delivered without its execute bit still
+// starts); a new copy gets the source's.
 TEST_F(Files, CopyReplacesTheWholeFileAndKeepsItRunnable) {
   write_file(posix("new.exe"), "new launcher");
-  fs::permissions(posix("new.exe"), fs::perms::owner_all);
+  fs::permissions(posix("new.exe"), fs::perms::owner_read | fs::perms::owner_write);
   write_file(posix("old.exe"), "old launcher, somewhat longer");
+  fs::permissions(posix("old.exe"), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
   system.copy_file(windows("new.exe"), windows("old.exe"));
   EXPECT_EQ(read_file(posix("old.exe")), "new launcher");
-  EXPECT_TRUE((fs::status(posix("old.exe")).permissions() & fs::perms::owner_exec) != fs::perms::none);
+  EXPECT_EQ(fs::status(posix("old.exe")).permissions(),
+            fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
   system.copy_file(windows("new.exe"), windows("fresh.exe"));
   EXPECT_EQ(read_file(posix("fresh.exe")), "new launcher");
+  EXPECT_EQ(fs::status(posix("fresh.exe")).permissions(), fs::perms::owner_read | fs::perms::owner_write);
   std::size_t files = 0;
   for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path())) ++files;
   EXPECT_EQ(files, 3u);  // nothing but the three files
@@ -155,6 +162,62 @@ TEST_F(Files, DirFindsExactPathsWithTheAttributesAsked) {
   EXPECT_EQ(error_of([&] { system.dir(windows(std::string(300, 'n')), directory); }).first,
             ludrimex::kBadFileName);
   EXPECT_EQ(error_of([&] { system.dir(std::string("a\0b", 3), directory); }).first, ludrimex::kBadFileName);
+}
+
+// Writing keeps the old file's bits, or refuses with the old bytes left, and leaves nothing beside it.
+TEST_F(Files, WriteReplacesInOneStepOrNotAtAll) {
+  write_file(posix("patch.txt"), "old");
+  fs::permissions(posix("patch.txt"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  system.write_file(windows("patch.txt"), "new");
+  EXPECT_EQ(read_file(posix("patch.txt")), "new");
+  EXPECT_EQ(fs::status(posix("patch.txt")).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+  fs::permissions(posix("patch.txt"), fs::perms::owner_read);  // read-only: even root may not
+  EXPECT_EQ(error_of([&] { system.write_file(windows("patch.txt"), "newer"); }).first,
+            ludrimex::kPermissionDenied);
+  fs::permissions(posix("patch.txt"), fs::perms::owner_read | fs::perms::owner_write);
+  {
+    const ludrimex::posix::UniqueFd fd(::open(posix("patch.txt").c_str(), O_RDONLY));
+    int flags = FS_IMMUTABLE_FL;
+    if (::ioctl(fd.get(), FS_IOC_SETFLAGS, &flags) == 0) {
+      EXPECT_EQ(error_of([&] { system.write_file(windows("patch.txt"), "newer"); }).first,
+                ludrimex::kPermissionDenied);
+      flags = 0;
+      ::ioctl(fd.get(), FS_IOC_SETFLAGS, &flags);
+    }
+  }
+  EXPECT_EQ(read_file(posix("patch.txt")), "new");
+  std::size_t files = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path())) ++files;
+  EXPECT_EQ(files, 1u);
+}
+
+// A FIFO, a device or a folder is refused at once, never waited on.
+TEST_F(Files, WhatIsNoRegularFileIsRefusedAtOnce) {
+  ASSERT_EQ(::mkfifo(posix("fifo").c_str(), 0600), 0);
+  fs::create_directory(posix("folder"));
+  write_file(posix("file"), "x");
+  const int access = ludrimex::kPathFileAccessError;
+  for (const std::string& path : {windows("fifo"), std::string("/dev/null"), windows("folder")}) {
+    EXPECT_EQ(error_of([&] { system.read_file(path); }).first, access) << path;
+    EXPECT_EQ(error_of([&] { system.copy_file(path, windows("copy")); }).first, access) << path;
+    EXPECT_EQ(error_of([&] { system.copy_file(windows("file"), path); }).first, access) << path;
+    EXPECT_EQ(error_of([&] { system.write_file(path, "x"); }).first, access) << path;
+  }
+  fs::create_symlink(posix("file"), posix("link"));
+  fs::create_symlink(posix("none"), posix("dangling"));
+  using ludrimex::FileKind;
+  const std::vector<std::pair<std::string, FileKind>> kinds = {
+      {windows("file"), FileKind::kRegular},     {windows("link"), FileKind::kRegular},
+      {windows("folder"), FileKind::kFolder},    {windows("fifo"), FileKind::kOther},
+      {"/dev/null", FileKind::kOther},           {windows("none"), FileKind::kMissing},
+      {windows("dangling"), FileKind::kMissing}, {windows("none\\x"), FileKind::kMissing},
+      {windows("file\\x"), FileKind::kMissing},
+  };
+  for (const auto& [path, kind] : kinds) EXPECT_EQ(system.file_kind(path), kind) << path;
+  EXPECT_TRUE(system.is_absolute_path("\\home\\x"));
+  EXPECT_FALSE(system.is_absolute_path("C:\\x"));
 }
 
 }  // namespace

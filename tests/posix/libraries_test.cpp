@@ -1,7 +1,10 @@
 // dlopen of the real toolkit libraries, each in a folder of its own: STKIT432.so beside this test
 // program, VB6STKIT.so on the loader's search path (LD_LIBRARY_PATH, set for these tests), and
-// VB5STKIT.so only in its own folder.
+// VB5STKIT.so only in its own folder, which the loader never searches.
+#include <dlfcn.h>
+
 #include <filesystem>
+#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -23,6 +26,16 @@ using test_support::ScratchDir;
 
 using Create4 = std::int32_t (*)(const char*, const char*, const char*, const char*);
 
+template <typename Action>
+int error_number(Action action) {
+  try {
+    action();
+  } catch (const RunError& error) {
+    return error.number();
+  }
+  return 0;
+}
+
 TEST(Libraries, WindowsNamesBecomeSharedObjectNames) {
   using ludrimex::posix::shared_object_name;
   EXPECT_EQ(shared_object_name("STKIT432"), "STKIT432.so");
@@ -40,19 +53,27 @@ TEST(Libraries, TheProbeFindsEachLibraryWhereItLies) {
   EXPECT_FALSE(system.load_library("VB5STKIT"));  // in neither place
   EXPECT_FALSE(system.load_library("NOSTKIT"));
   EXPECT_FALSE(system.load_library(""));
-  EXPECT_TRUE(LibraryLoader(VB5STKIT_DIR).load("VB5STKIT") != 0);
+  EXPECT_EQ(LibraryLoader(VB5STKIT_DIR).load("VB5STKIT"), 0u);  // never from the program's folder
 }
 
-TEST(Libraries, AFolderHoldingSomeOfThemLoadsJustThose) {
+// Only the shipped library is taken from the program's folder; one planted there is never loaded,
+// and a broken shipped one is not swapped for another.
+TEST(Libraries, OnlyTheShippedLibraryComesFromTheProgramsFolder) {
   ScratchDir program;
   fs::copy_file(STKIT432_FILE, program / "STKIT432.so");
   fs::copy_file(std::string(VB5STKIT_DIR) + "/VB5STKIT.so", program / "VB5STKIT.so");
-  const LibraryLoader loader(program.path().string());
-  for (const char* name : {"STKIT432", "VB5STKIT"}) {
-    const std::uintptr_t handle = loader.load(name);
-    EXPECT_NE(handle, 0u) << name;
-    loader.free(handle);
-  }
+  LibraryLoader loader(program.path().string());
+  const std::uintptr_t handle = loader.load("STKIT432");
+  EXPECT_NE(handle, 0u);
+  loader.free(handle);
+  EXPECT_EQ(loader.load("VB5STKIT"), 0u);
+  EXPECT_EQ(error_number([&] { loader.bind("VB5STKIT.DLL", "fCreateShellLink"); }), ludrimex::kFileNotFound);
+
+  fs::remove(program / "STKIT432.so");
+  test_support::write_file(program / "STKIT432.so", "not a library");
+  LibraryLoader broken(program.path().string());
+  EXPECT_EQ(broken.load("STKIT432"), 0u);
+  EXPECT_EQ(error_number([&] { broken.bind("STKIT432.DLL", "fCreateShellLink"); }), ludrimex::kDllLoadError);
 }
 
 class BoundToolkit : public ::testing::Test {
@@ -72,8 +93,10 @@ TEST_F(BoundToolkit, EachFormWritesItsShortcut) {
   EXPECT_EQ(system.create_shell_link_6("VB6STKIT.DLL", ".", "Sei", "/opt/cat/Sorvanta.exe", "-x", -1,
                                        "$(Programs)"),
             1);
-  LibraryLoader vb5(VB5STKIT_DIR);
-  const auto create5 = reinterpret_cast<Create4>(vb5.bind("VB5STKIT.DLL", "fCreateShellLink"));
+  const std::unique_ptr<void, int (*)(void*)> vb5(
+      ::dlopen((std::string(VB5STKIT_DIR) + "/VB5STKIT.so").c_str(), RTLD_NOW | RTLD_LOCAL), &::dlclose);
+  ASSERT_TRUE(vb5);
+  const auto create5 = reinterpret_cast<Create4>(::dlsym(vb5.get(), "fCreateShellLink"));
   EXPECT_EQ(create5(".", "Cinque", "/opt/cat/VeltranoCatalogoUpdate.exe", ""), 1);
 
   const auto four = shell_link::load((programs / "Quattro.lnk").string());
@@ -96,12 +119,8 @@ TEST_F(BoundToolkit, ABoundLibraryStaysAndAMissingOneIsAnError) {
     EXPECT_EQ(error.number(), ludrimex::kFileNotFound);
     EXPECT_EQ(error.subject(), "VB5STKIT.DLL");
   }
-  try {
-    LibraryLoader(VB5STKIT_DIR).bind("libm.so.6", "fCreateShellLink");
-    FAIL() << "libm has no fCreateShellLink";
-  } catch (const RunError& error) {
-    EXPECT_EQ(error.number(), ludrimex::kDllEntryNotFound);
-  }
+  EXPECT_EQ(error_number([&] { system.bind_toolkit("libm.so.6"); }), ludrimex::kDllEntryNotFound);
+  system.bind_toolkit("VB6STKIT.DLL");
   EXPECT_FALSE(fs::exists(programs / "c.lnk"));
 }
 

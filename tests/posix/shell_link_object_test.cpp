@@ -1,4 +1,6 @@
 // The link object over our .lnk reader: loading, and how each query fills the caller's buffer.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
 
@@ -77,6 +79,8 @@ TEST_F(LinkObject, LoadFailsOnAMissingFileOrOneThatIsNoShortcut) {
   EXPECT_TRUE(failed(link->load(dir / "none.lnk", 0)));
   EXPECT_TRUE(failed(link->load(dir.path().string() + "\\missing\\x.lnk", 0)));
   EXPECT_TRUE(failed(link->load(dir.path().string(), 0)));
+  ASSERT_EQ(::mkfifo((dir / "fifo.lnk").c_str(), 0600), 0);  // refused at once, never waited on
+  EXPECT_TRUE(failed(link->load(dir / "fifo.lnk", 0)));
   test_support::write_file(dir / "text.lnk", "[InternetShortcut]\r\nURL=https://example.com/\r\n");
   EXPECT_TRUE(failed(link->load(dir / "text.lnk", 0)));
   test_support::write_file(dir / "short.lnk", std::string("\x4C\0\0\0", 4));

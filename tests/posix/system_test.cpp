@@ -26,4 +26,14 @@ TEST(PosixSystem, ALoadedLibraryIsFreedByItsOwner) {
   EXPECT_FALSE(moved);
 }
 
+// The toolkit libraries take UTF-8: any valid text without a NUL that a path can hold.
+TEST(PosixSystem, TheToolkitAcceptsValidUtf8PathsOnly) {
+  const auto system = ludrimex::make_platform_system();
+  EXPECT_TRUE(system->toolkit_accepts("/home/anna/Caff\xC3\xA8 \xE2\x82\xAC\xF0\x9F\x98\x80/progetto_html"));
+  EXPECT_TRUE(system->toolkit_accepts(""));
+  for (const std::string& text :
+       {std::string("/x\xC3"), std::string("/x\xC0\xAF"), std::string("a\0b", 3), std::string(5000, 'x')})
+    EXPECT_FALSE(system->toolkit_accepts(text)) << text.size();
+}
+
 }  // namespace

@@ -4,9 +4,11 @@
 
 #include <array>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "tests/wine/wine_support.h"
+#include "win32/scoped.h"
 
 namespace {
 
@@ -24,6 +26,12 @@ void write(const fs::path& file, const std::string& bytes) {
   std::ofstream(file, std::ios::binary) << bytes;
 }
 
+// A folder's path without its "\\?\" prefix.
+fs::path plain(const fs::path& folder) {
+  const std::wstring text = folder.wstring();
+  return text.starts_with(L"\\\\?\\") ? fs::path(text.substr(4)) : folder;
+}
+
 std::string today() {
   wchar_t text[80];
   ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, text, 80, nullptr);
@@ -33,7 +41,7 @@ std::string today() {
 // A catalogue installed for the current user (HTML folder, launcher, Start-menu group with its three
 // shortcuts) and a patch delivery folder with Ludrimex.exe, STKIT432.DLL and the new launcher.
 class LudrimexTest : public ::testing::Test {
- protected:
+ public:
   void SetUp() override {
     fs::create_directories(html);
     write(html / L"index.html", "<title>Catalogo</title>");
@@ -58,6 +66,29 @@ class LudrimexTest : public ::testing::Test {
 
   // Runs the patch from a folder of the user's choosing, as from a download folder.
   DWORD run_patch() { return run(delivery / L"Ludrimex.exe", scratch.path()); }
+
+  // Moves the installation to `folder` (given in its "\\?\" form when it is that long): launcher
+  // and shortcuts.
+  void install_in(const fs::path& folder) {
+    fs::create_directories(folder);
+    write(folder / L"Sorvanta.exe", "launcher 0.9");
+    for (const auto& [title, file] : kShortcuts) {
+      write_link(group / (std::wstring(title) + L".lnk"),
+                 {.target = (plain(folder) / file).wstring(), .working_directory = plain(folder).wstring()});
+    }
+  }
+
+  // Everything a run may change: the HTML folder's files with their bytes, and the shortcuts.
+  std::string state(const fs::path& folder) {
+    std::string all = group_shortcut_bytes();
+    WIN32_FIND_DATAW entry;
+    const win32::FindHandle search(::FindFirstFileW((folder / L"*").c_str(), &entry));
+    for (bool more = static_cast<bool>(search); more; more = ::FindNextFileW(search.get(), &entry)) {
+      all += "|" + utf8(entry.cFileName) + ":" + std::to_string(entry.dwFileAttributes) + ":";
+      if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) all += read_bytes(folder / entry.cFileName);
+    }
+    return all;
+  }
 
   std::string group_shortcut_bytes() {
     std::string all;
@@ -132,5 +163,111 @@ TEST_F(LudrimexTest, AMissingNewLauncherIsAnErrorThatLeavesThePatchUnrecorded) {
   write(delivery / L"Sorvanta.exe", "launcher 1.0");
   EXPECT_EQ(run_patch(), kInstalled);
 }
+
+TEST_F(LudrimexTest, LibrariesPlantedBesideTheInstallerOrInTheCurrentFolderNeverRun) {
+  // The planted library runs its code wherever it is loaded from: the marker shows that it would.
+  fs::copy_file(built(PLANTED_DLL), scratch / L"prova.dll");
+  ::FreeLibrary(::LoadLibraryW((scratch / L"prova.dll").c_str()));
+  ASSERT_TRUE(fs::exists(scratch / L"prova.dll.eseguita"));
+
+  for (const fs::path& folder : {delivery, scratch.path()}) {
+    for (const wchar_t* name : {L"VB6STKIT.DLL", L"VB5STKIT.DLL"})
+      fs::copy_file(built(PLANTED_DLL), folder / name);
+  }
+  ASSERT_EQ(run_patch(), kInstalled);  // from the current folder, itself holding planted copies
+  for (const fs::path& folder : {delivery, scratch.path()}) {
+    for (const wchar_t* name : {L"VB6STKIT.DLL", L"VB5STKIT.DLL"})
+      EXPECT_FALSE(fs::exists(folder / (std::wstring(name) + L".eseguita"))) << utf8(folder / name);
+  }
+  EXPECT_EQ(read_bytes(html / L"Sorvanta.exe"), "launcher 1.0");
+  EXPECT_EQ(read_link(group / L"Veltrano Catalogo.lnk").target, (html / L"Sorvanta.exe").wstring());
+}
+
+TEST_F(LudrimexTest, ALongAccentedFolderIsPatchedInPlace) {
+  // 154 accented characters in two names: the host file system takes 255 bytes a name.
+  const fs::path folder = scratch / std::wstring(77, L'à') / std::wstring(77, L'è') / L"progetto_html";
+  install_in(folder);
+
+  ASSERT_EQ(run_patch(), kInstalled);
+  EXPECT_EQ(read_bytes(folder / L"patch.txt"), "1         " + today() + "\r\n");
+  EXPECT_EQ(read_bytes(folder / L"Sorvanta.exe"), "launcher 1.0");
+  EXPECT_EQ(read_link(group / L"Veltrano Catalogo.lnk").working_directory, folder.wstring());
+  EXPECT_FALSE(fs::exists(folder.parent_path() / L"patch.txt"));
+}
+
+// Runs that must stop before they change anything: the status, with the installation as it was.
+class LudrimexUnchangedTest;
+struct Unchanged {
+  const char* name;
+  DWORD status;
+  std::function<fs::path(LudrimexUnchangedTest&)> arrange;  // the HTML folder to look at
+  bool launcher_busy = false;  // held open by another program: its replacement fails after the record
+};
+
+class LudrimexUnchangedTest : public LudrimexTest, public ::testing::WithParamInterface<Unchanged> {
+ public:
+  // A log of `bytes` with `attributes` in the HTML folder.
+  fs::path log(const std::string& bytes, DWORD attributes) {
+    write(html / L"patch.txt", bytes);
+    ::SetFileAttributesW((html / L"patch.txt").c_str(), attributes);
+    return html;
+  }
+
+  win32::ObjectHandle held_mutex;
+};
+
+TEST_P(LudrimexUnchangedTest, StopsWithNothingChanged) {
+  const fs::path folder = GetParam().arrange(*this);
+  const std::string before = state(folder);
+  {
+    win32::KernelHandle busy;
+    if (GetParam().launcher_busy) {
+      busy.reset(::CreateFileW((html / L"Sorvanta.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                               nullptr));
+    }
+    EXPECT_EQ(run_patch(), GetParam().status);
+  }
+  EXPECT_EQ(state(folder), before);
+  EXPECT_EQ(read_bytes(html / L"Sorvanta.exe"), "launcher 0.9");  // the real catalogue's, too
+  ::SetFileAttributesW((html / L"patch.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+const std::string kOlderPatch = "0         01/12/2026\r\n";
+const std::string kThisPatch = "1         01/12/2026\r\n";
+constexpr DWORD kHidden = FILE_ATTRIBUTE_HIDDEN, kSystem = FILE_ATTRIBUTE_SYSTEM;
+
+// Installs in `folder` (in its "\\?\" form when long), outside the fixture's HTML folder.
+fs::path moved(LudrimexUnchangedTest& t, const fs::path& folder) {
+  t.install_in(folder);
+  return folder;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LudrimexUnchangedTest,
+    ::testing::Values(Unchanged{"HiddenLogAlreadyInstalled", kRefused,
+                                [](auto& test) { return test.log(kThisPatch, kHidden); }},
+                      Unchanged{"HiddenSystemLogAlreadyInstalled", kRefused,
+                                [](auto& test) { return test.log(kThisPatch, kHidden | kSystem); }},
+                      Unchanged{"HiddenLogRestoredWhenTheLauncherIsBusy", kFailed,
+                                [](auto& test) { return test.log(kOlderPatch, kHidden | kSystem); }, true},
+                      Unchanged{"ReadOnlyLog", kFailed,
+                                [](auto& test) { return test.log(kOlderPatch, FILE_ATTRIBUTE_READONLY); }},
+                      Unchanged{"FolderOutsideTheAnsiCodePage", kFailed,
+                                [](auto& test) {
+                                  return moved(test, test.scratch / L"Каталог" / L"progetto_html");
+                                }},
+                      Unchanged{"FolderBeyondMaxPath", kFailed,
+                                [](auto& test) {
+                                  return moved(
+                                      test, L"\\\\?\\" + (test.scratch / std::wstring(100, L'è') /
+                                                          std::wstring(100, L'ì') / std::wstring(100, L'ò'))
+                                                             .wstring());
+                                }},
+                      Unchanged{"AnotherRunUnderWay", kRefused,
+                                [](auto& test) {
+                                  test.held_mutex.reset(::CreateMutexW(nullptr, TRUE, L"Local\\Ludrimex"));
+                                  return test.html;
+                                }}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 }  // namespace

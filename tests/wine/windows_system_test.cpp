@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "patch/errors.h"
@@ -44,13 +46,18 @@ std::string text_form(const std::string& value) {
   return form + std::string(255 - form.size(), ' ');
 }
 
-int error_number(const std::function<void()>& action) {
+// The number and file of the error `action` raises; 0 and "" when it raises none.
+std::pair<int, std::string> failure(const std::function<void()>& action) {
   try {
     action();
   } catch (const RunError& e) {
-    return e.number();
+    return {e.number(), e.subject()};
   }
-  return 0;
+  return {0, ""};
+}
+
+int error_number(const std::function<void()>& action) {
+  return failure(action).first;
 }
 
 TEST_F(WindowsSystemTest, ProgramsFolderIsTheUsersStartMenuProgramsFolder) {
@@ -168,11 +175,21 @@ TEST_F(WindowsSystemTest, TheSixArgumentFormWritesOnlyUnderTheUsersProgramsFolde
   fs::remove_all(sub);
 }
 
-TEST_F(WindowsSystemTest, ALibraryOrEntryThatCannotBeBoundIsAnError) {
+TEST_F(WindowsSystemTest, ALibraryOrEntryThatCannotBeBoundIsAnErrorNamingTheLibrary) {
+  std::ofstream(scratch / L"ROTTA.DLL") << "not a library";
+  const std::array<std::pair<std::string, int>, 5> cases{{
+      {"NOSUCHKIT.DLL", ludrimex::kFileNotFound},
+      {"VB6STKIT.DLL", ludrimex::kFileNotFound},  // not in the system folder; the build's is not taken
+      {u8(scratch / L"ROTTA.DLL"), ludrimex::kDllLoadError},
+      {"shlwapi.dll", ludrimex::kDllEntryNotFound},
+      {u8(built(VB6STKIT_DLL)), 0},
+  }};
+  for (const auto& [library, number] : cases) {
+    const std::string& name = library;  // clang 14 (the linter) captures no structured binding
+    EXPECT_EQ(failure([&] { system->bind_toolkit(name); }), std::pair(number, number ? library : ""));
+  }
   EXPECT_EQ(error_number([&] { system->create_shell_link_4("NOSUCHKIT.DLL", ".", "a", "C:\\b", ""); }),
             ludrimex::kFileNotFound);
-  EXPECT_EQ(error_number([&] { system->create_shell_link_4("shlwapi.dll", ".", "a", "C:\\b", ""); }),
-            ludrimex::kDllEntryNotFound);
 }
 
 TEST_F(WindowsSystemTest, LinkObjectAnswersEveryQueryOfTheReader) {
@@ -271,14 +288,44 @@ DWORD probe_and_create(const std::vector<const char*>& libraries, const fs::path
   return status;
 }
 
-TEST_F(WindowsSystemTest, TheProbeTakesTheLastLibraryOfTheProgramsFolderAndKeepsOnlyThatOneLoaded) {
+// A toolkit library installed in the system folder for the test's duration.
+class InstalledInSystemFolder {
+ public:
+  explicit InstalledInSystemFolder(const char* library) {
+    wchar_t folder[MAX_PATH];
+    ::GetSystemDirectoryW(folder, MAX_PATH);
+    file_ = fs::path(folder) / built(library).filename();
+    fs::copy_file(built(library), file_);
+  }
+  InstalledInSystemFolder(const InstalledInSystemFolder&) = delete;
+  InstalledInSystemFolder& operator=(const InstalledInSystemFolder&) = delete;
+  ~InstalledInSystemFolder() { fs::remove(file_); }
+
+ private:
+  fs::path file_;
+};
+
+struct ProbeCase {
+  std::vector<const char*> beside_program;
+  const char* in_system_folder;  // or null
+  DWORD status;
+};
+
+TEST_F(WindowsSystemTest, TheProbeTakesOnlyStkit432FromTheProgramsFolderAndTheOthersFromTheSystemFolder) {
   const ScratchFolder elsewhere(L"cwd");
-  EXPECT_EQ(probe_and_create({STKIT432_DLL}, elsewhere.path()), kStkit432 | kStkit432 << kBound | kCreated);
-  EXPECT_EQ(probe_and_create({STKIT432_DLL, VB5STKIT_DLL}, elsewhere.path()),
-            kStkit432 | kVb5stkit | kVb5stkit << kBound | kCreated);
-  EXPECT_EQ(probe_and_create({STKIT432_DLL, VB5STKIT_DLL, VB6STKIT_DLL}, elsewhere.path()),
-            kStkit432 | kVb5stkit | kVb6stkit | kVb6stkit << kBound | kCreated);
-  EXPECT_EQ(probe_and_create({}, elsewhere.path()), 0u);
+  const std::vector<ProbeCase> cases{
+      {{STKIT432_DLL}, nullptr, kStkit432 | kStkit432 << kBound | kCreated},
+      {{STKIT432_DLL, VB5STKIT_DLL, VB6STKIT_DLL}, nullptr, kStkit432 | kStkit432 << kBound | kCreated},
+      {{STKIT432_DLL}, VB5STKIT_DLL, kStkit432 | kVb5stkit | kVb5stkit << kBound | kCreated},
+      {{}, VB6STKIT_DLL, kVb6stkit | kVb6stkit << kBound | kCreated},
+      {{}, STKIT432_DLL, kStkit432 | kStkit432 << kBound | kCreated},
+      {{}, nullptr, 0u},
+  };
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    std::optional<InstalledInSystemFolder> installed;
+    if (cases[i].in_system_folder) installed.emplace(cases[i].in_system_folder);
+    EXPECT_EQ(probe_and_create(cases[i].beside_program, elsewhere.path()), cases[i].status) << "case " << i;
+  }
 }
 
 TEST_F(WindowsSystemTest, ALibraryPlantedInTheCurrentDirectoryIsNeverLoaded) {
@@ -292,6 +339,8 @@ TEST_F(WindowsSystemTest, ALibraryPlantedInTheCurrentDirectoryIsNeverLoaded) {
     const DWORD status = probe(program, {STKIT432_DLL}, downloads.path(), L"--unhardened");
     EXPECT_EQ(status >> 4 & 0xF, kVb5stkit | kVb6stkit | kStkit432);
     EXPECT_EQ(status & 0xF, kStkit432);
+    // Once the System exists nothing loads a DLL by name from the current or the program's folder.
+    EXPECT_EQ(status >> 13 & 0xF, 0u);
   }
   EXPECT_EQ(probe_and_create({STKIT432_DLL}, downloads.path()), kStkit432 | kStkit432 << kBound | kCreated);
 }
@@ -329,8 +378,7 @@ TEST_F(WindowsSystemTest, ProcessScanFindsARunningSorvanta) {
 
 TEST_F(WindowsSystemTest, FilesKeepEveryByteAndFailuresNameTheFile) {
   const std::string log = u8(scratch / L"patch.txt");
-  system->append_file(log, "1         06/12/2026\r\n");
-  system->append_file(log, "2\r\n\x80\xff");
+  system->write_file(log, "1         06/12/2026\r\n2\r\n\x80\xff");
   EXPECT_EQ(system->read_file(log), "1         06/12/2026\r\n2\r\n\x80\xff");
   system->write_file(log, "nuovo");
   EXPECT_EQ(system->read_file(log), "nuovo");
@@ -340,14 +388,6 @@ TEST_F(WindowsSystemTest, FilesKeepEveryByteAndFailuresNameTheFile) {
   system->delete_file(log);
   EXPECT_FALSE(fs::exists(scratch / L"patch.txt"));
 
-  auto failure = [&](const std::function<void()>& action) -> std::pair<int, std::string> {
-    try {
-      action();
-    } catch (const RunError& e) {
-      return {e.number(), e.subject()};
-    }
-    return {0, ""};
-  };
   const std::string missing = u8(scratch / L"manca.txt");
   const std::string no_folder = u8(scratch / L"manca" / L"Sorvanta.exe");
   const std::string copy = u8(scratch / L"copia.txt");
@@ -355,7 +395,12 @@ TEST_F(WindowsSystemTest, FilesKeepEveryByteAndFailuresNameTheFile) {
   EXPECT_EQ(failure([&] { system->delete_file(missing); }), std::pair(53, missing));
   EXPECT_EQ(failure([&] { system->copy_file(missing, copy); }), std::pair(53, missing));
   EXPECT_EQ(failure([&] { system->copy_file(copy, no_folder); }), std::pair(76, no_folder));
-  EXPECT_EQ(failure([&] { system->append_file(no_folder, "x"); }), std::pair(76, no_folder));
+  EXPECT_EQ(failure([&] { system->write_file(no_folder, "x"); }), std::pair(76, no_folder));
+  // A folder where a file is expected is refused at once.
+  const std::string folder = u8(scratch.path());
+  EXPECT_EQ(failure([&] { system->read_file(folder); }), std::pair(75, folder));
+  EXPECT_EQ(failure([&] { system->write_file(folder, "x"); }), std::pair(75, folder));
+  EXPECT_EQ(failure([&] { system->copy_file(copy, folder); }), std::pair(75, folder));
 
   // An installed launcher in use. (A read-only one can't be shown here: the tests run as root, and
   // Wine keeps the read-only attribute in the Unix permissions, which root ignores.)
@@ -365,6 +410,98 @@ TEST_F(WindowsSystemTest, FilesKeepEveryByteAndFailuresNameTheFile) {
                                            OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(in_use);
   EXPECT_EQ(failure([&] { system->copy_file(copy, installed); }), std::pair(70, installed));
+}
+
+struct CopyCase {
+  DWORD from, to, after;  // attributes; `to` 0: no file there yet
+};
+
+TEST_F(WindowsSystemTest, AReplacedFileKeepsItsHiddenAndSystemAttributesAndACopyIsNeverReadOnly) {
+  constexpr DWORD kHidden = FILE_ATTRIBUTE_HIDDEN, kSystem = FILE_ATTRIBUTE_SYSTEM;
+  constexpr DWORD kReadOnly = FILE_ATTRIBUTE_READONLY, kNormal = FILE_ATTRIBUTE_NORMAL;
+  const std::array<CopyCase, 3> cases{
+      {{kNormal, kHidden | kSystem, kHidden | kSystem}, {kReadOnly, 0, 0}, {kReadOnly, kNormal, 0}}};
+  const fs::path from = scratch / L"nuovo.exe", to = scratch / L"Sorvanta.exe";
+  for (const auto& c : cases) {
+    std::ofstream(from) << "nuovo";
+    ::SetFileAttributesW(from.c_str(), c.from);
+    if (c.to) {
+      std::ofstream(to) << "vecchio";
+      ::SetFileAttributesW(to.c_str(), c.to);
+    }
+    system->copy_file(u8(from), u8(to));
+    EXPECT_EQ(read_bytes(to), "nuovo");
+    EXPECT_EQ(::GetFileAttributesW(to.c_str()) & (kHidden | kSystem | kReadOnly), c.after)
+        << c.from << " " << c.to;
+    EXPECT_EQ(system->dir(u8(to) + ".~*", 2 | 4), "");
+    for (const fs::path& file : {from, to}) {
+      ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+      fs::remove(file);
+    }
+  }
+}
+
+TEST_F(WindowsSystemTest, FilesBeyondMaxPathWorkInTheirRealFolder) {
+  fs::path folder = scratch.path();
+  for (int i = 0; i < 3; ++i) folder /= std::wstring(100, static_cast<wchar_t>(L'à' + i));
+  fs::create_directories(L"\\\\?\\" + folder.wstring());
+  const std::string log = u8(folder / L"patch.txt");
+  ASSERT_GT(log.size(), 300u);
+
+  system->write_file(log, "1\r\n");
+  system->write_file(log, "1\r\n2\r\n");
+  EXPECT_EQ(system->dir(log + ".~*", ludrimex::kAttrNormal), "");  // no temporary file left
+  EXPECT_EQ(system->file_kind(log), ludrimex::FileKind::kRegular);
+  EXPECT_EQ(system->read_file(log), "1\r\n2\r\n");
+  system->copy_file(log, u8(folder / L"copia.txt"));
+  system->delete_file(log);
+  EXPECT_EQ(system->dir(log, ludrimex::kAttrNormal), "");
+  EXPECT_EQ(system->read_file(u8(folder / L"copia.txt")), "1\r\n2\r\n");
+}
+
+TEST_F(WindowsSystemTest, OnlyADriveOrServerRootMakesAPathAbsolute) {
+  const std::array<std::pair<const char*, bool>, 8> paths{{{"C:\\Cat", true},
+                                                           {"c:/Cat", true},
+                                                           {"\\\\server\\share\\Cat", true},
+                                                           {"\\\\?\\C:\\Cat", true},
+                                                           {"\\Cat", false},
+                                                           {"C:Cat", false},
+                                                           {"Cat", false},
+                                                           {"", false}}};
+  for (const auto& [path, absolute] : paths) EXPECT_EQ(system->is_absolute_path(path), absolute) << path;
+}
+
+TEST_F(WindowsSystemTest, ToolkitTextsMustBeExactInTheAnsiCodePageAndShorterThanMaxPath) {
+  const std::array<std::pair<std::string, bool>, 6> texts{{{"C:\\Veltrano Catalogo àèé\\Sorvanta.exe", true},
+                                                           {"C:\\Каталог", false},
+                                                           {"C:\\Ω", false},  // best fit would give "O"
+                                                           {std::string("a\0b", 3), false},
+                                                           {std::string(259, 'a'), true},
+                                                           {std::string(260, 'a'), false}}};
+  for (const auto& [text, accepted] : texts) EXPECT_EQ(system->toolkit_accepts(text), accepted) << text;
+}
+
+// Another thread stands for another run: a mutex belongs to a thread. Whether it could take the lock.
+bool taken_by_another_thread(ludrimex::System& system) {
+  bool taken = false;
+  std::thread([&] { taken = system.lock_single_run("LudrimexProva") != nullptr; }).join();
+  return taken;
+}
+
+TEST_F(WindowsSystemTest, TheRunLockIsHeldByOneAtATimeAndAnAbandonedOneIsTaken) {
+  auto first = system->lock_single_run("LudrimexProva");
+  ASSERT_TRUE(first);
+  EXPECT_FALSE(taken_by_another_thread(*system));
+  first.reset();
+  EXPECT_TRUE(taken_by_another_thread(*system));
+
+  // A run that dies holding it abandons it (the handle kept here keeps the mutex in being).
+  const win32::ObjectHandle kept(::CreateMutexW(nullptr, FALSE, L"Local\\LudrimexProva"));
+  std::thread([] {
+    const win32::ObjectHandle mutex(::CreateMutexW(nullptr, FALSE, L"Local\\LudrimexProva"));
+    ASSERT_EQ(::WaitForSingleObject(mutex.get(), 0), WAIT_OBJECT_0);
+  }).join();  // the thread ends still owning it
+  EXPECT_TRUE(taken_by_another_thread(*system));
 }
 
 // The user's own short date form, changed through the system's settings for the test's duration.

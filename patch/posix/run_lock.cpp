@@ -1,0 +1,51 @@
+#include "patch/posix/run_lock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "patch/errors.h"
+#include "patch/posix/posix_files.h"
+#include "patch/posix/posix_paths.h"
+#include "patch/posix/unique_fd.h"
+
+namespace ludrimex::posix {
+namespace {
+
+class FlockLock : public RunLock {
+ public:
+  explicit FlockLock(UniqueFd fd) : fd_(std::move(fd)) {}
+
+ private:
+  UniqueFd fd_;  // closing it drops the lock
+};
+
+std::string lock_folder() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime && runtime[0] == '/') return runtime;
+  const std::string cache = home_folder() + "/.cache";
+  if (::mkdir(cache.c_str(), 0700) != 0 && errno != EEXIST) throw error_for(errno, cache);
+  return cache;
+}
+
+}  // namespace
+
+std::string run_lock_path(const std::string& name) {
+  return lock_folder() + "/" + name + ".lock";
+}
+
+std::unique_ptr<RunLock> lock_single_run(const std::string& name) {
+  const std::string path = run_lock_path(name);
+  UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
+  if (!fd) throw error_for(errno, path);
+  while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EWOULDBLOCK) return nullptr;
+    if (errno != EINTR) throw error_for(errno, path);
+  }
+  return std::make_unique<FlockLock>(std::move(fd));
+}
+
+}  // namespace ludrimex::posix
