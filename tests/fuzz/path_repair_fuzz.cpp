@@ -76,6 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Expected expected = repair(path);
 
   FakeSystem sys;
+  // A folder named like the delivered launcher would be a folder and a file at once in the fake.
+  if (expected.folder == sys.app_folder + R"(\Sorvanta.exe)") return 0;
   sys.programs = kPrograms;
   sys.folders = {kPrograms, kPrograms + R"(\Veltrano Catalogo)", sys.app_folder};
   sys.files[sys.app_folder + R"(\Sorvanta.exe)"] = "new launcher";
