@@ -7,13 +7,13 @@
 #include <cstdint>
 #include <string>
 
-#include "patch/posix/posix_paths.h"
+#include "posix/folders.h"
 #include "shell_link/link.h"
 
 namespace {
 
-using ludrimex::posix::programs_folder;
-using ludrimex::posix::to_posix_path;
+using posix::programs_folder;
+using posix::to_posix_path;
 
 constexpr char kProgramsMacro[] = "$(Programs)";
 

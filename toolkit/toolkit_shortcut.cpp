@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "patch/posix/posix_paths.h"
+#include "posix/folders.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ using Create6 = std::int32_t (*)(const char*, const char*, const char*, const ch
 
 int main(int argc, char** argv) {
   if (argc == 2 && std::string(argv[1]) == "--programs-folder") {
-    std::printf("%s\n", ludrimex::posix::programs_folder().c_str());
+    std::printf("%s\n", posix::programs_folder().c_str());
     return 0;
   }
   if (argc < 5 || argc > 6) {

@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "patch/errors.h"
-#include "patch/posix/posix_paths.h"
+#include "posix/folders.h"
 
 namespace ludrimex::posix {
 namespace {
@@ -44,7 +44,7 @@ void* open_by_search(const std::string& file, bool& found) {
 }  // namespace
 
 std::string shared_object_name(const std::string& name) {
-  std::string file = to_posix_path(name);
+  std::string file = ::posix::to_posix_path(name);
   if (ends_with_ignoring_case(file, ".dll")) return file.substr(0, file.size() - 4) + ".so";
   const auto slash = file.rfind('/');
   const std::string base = slash == std::string::npos ? file : file.substr(slash + 1);

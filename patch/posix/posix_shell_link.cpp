@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <system_error>
 
-#include "patch/posix/posix_paths.h"
+#include "posix/folders.h"
 
 namespace ludrimex::posix {
 namespace {
@@ -49,7 +49,7 @@ Status copy_to_buffer(const std::string& text, std::span<char> buffer) {
 
 Status PosixShellLink::load(const std::string& path, std::uint32_t /*mode: reading is all we do*/) {
   try {
-    link_ = shell_link::load(to_posix_path(path));
+    link_ = shell_link::load(::posix::to_posix_path(path));
     return kOk;
   } catch (const std::system_error& error) {
     return status_of(error);

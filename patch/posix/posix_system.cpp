@@ -7,11 +7,11 @@
 
 #include "patch/errors.h"
 #include "patch/posix/posix_files.h"
-#include "patch/posix/posix_paths.h"
 #include "patch/posix/posix_shell_link.h"
 #include "patch/posix/proc_snapshot.h"
 #include "patch/posix/run_lock.h"
 #include "patch/posix/short_date.h"
+#include "posix/folders.h"
 #include "shell_link/text_encoding.h"
 
 namespace ludrimex::posix {
@@ -26,7 +26,7 @@ using CreateShellLink6 = std::int32_t (*)(const char*, const char*, const char*,
 
 std::string running_program_folder() {
   try {
-    return executable_folder();
+    return ::posix::executable_folder();
   } catch (const std::system_error&) {
     throw RunError(kPathFileAccessError, "/proc/self/exe");
   }
@@ -38,7 +38,7 @@ PosixSystem::PosixSystem() : app_path_(running_program_folder()), libraries_(app
 
 // Only the folder the installer asks for has a stand-in; WScript.Shell answers "" for names it lacks.
 std::string PosixSystem::special_folder(const std::string& name) {
-  return ::strcasecmp(name.c_str(), "Programs") == 0 ? programs_folder() : std::string();
+  return ::strcasecmp(name.c_str(), "Programs") == 0 ? ::posix::programs_folder() : std::string();
 }
 
 std::string PosixSystem::dir(const std::string& path, int attributes) {
@@ -51,8 +51,8 @@ std::unique_ptr<RunLock> PosixSystem::lock_single_run(const std::string& name) {
 
 std::unique_ptr<ProcessSnapshot> PosixSystem::create_process_snapshot(std::uint32_t flags,
                                                                       std::uint32_t /*process_id*/) {
-  return std::make_unique<ProcSnapshot>((flags & kSnapProcess) ? read_process_list()
-                                                               : std::vector<ProcessInfo>{});
+  return std::make_unique<ProcSnapshot>((flags & kSnapProcess) ? ::posix::read_process_list()
+                                                               : std::vector<::posix::ProcessInfo>{});
 }
 
 std::unique_ptr<ShellLink> PosixSystem::create_shell_link() {
@@ -90,7 +90,7 @@ FileKind PosixSystem::file_kind(const std::string& path) {
   return posix::file_kind(path);
 }
 bool PosixSystem::is_absolute_path(const std::string& path) {
-  return to_posix_path(path).starts_with('/');
+  return ::posix::to_posix_path(path).starts_with('/');
 }
 
 std::string PosixSystem::read_file(const std::string& path) {
@@ -125,7 +125,7 @@ void PosixSystem::do_events() {
   const auto now = std::chrono::steady_clock::now();
   if (now < events_due_) return;
   events_due_ = now + std::chrono::milliseconds(5);
-  process_pending_events();
+  ::posix::process_pending_events();
 }
 
 std::uintptr_t PosixSystem::do_load_library(const std::string& name) {

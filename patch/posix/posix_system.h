@@ -2,9 +2,9 @@
 // Ludrimex's System on Linux: the stand-ins for the Windows interfaces it uses.
 #include <chrono>
 
-#include "patch/posix/gtk_message_box.h"
 #include "patch/posix/posix_libraries.h"
 #include "patch/system.h"
+#include "posix/message_box.h"
 
 namespace ludrimex::posix {
 
@@ -45,7 +45,7 @@ class PosixSystem : public System {
  private:
   std::string app_path_;
   LibraryLoader libraries_;
-  GtkMessageBox message_box_;
+  ::posix::GtkMessageBox message_box_;
   std::chrono::steady_clock::time_point events_due_{};  // do_events lets calls before this go
 };
 

@@ -9,11 +9,13 @@
 
 #include "patch/errors.h"
 #include "patch/posix/posix_files.h"
-#include "patch/posix/posix_paths.h"
-#include "patch/posix/unique_fd.h"
+#include "posix/folders.h"
+#include "posix/unique_fd.h"
 
 namespace ludrimex::posix {
 namespace {
+
+using ::posix::UniqueFd;
 
 class FlockLock : public RunLock {
  public:
@@ -26,7 +28,7 @@ class FlockLock : public RunLock {
 std::string lock_folder() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime && runtime[0] == '/') return runtime;
-  const std::string cache = home_folder() + "/.cache";
+  const std::string cache = ::posix::home_folder() + "/.cache";
   if (::mkdir(cache.c_str(), 0700) != 0 && errno != EEXIST) throw error_for(errno, cache);
   return cache;
 }

@@ -1,8 +1,10 @@
 // Ludrimex.exe run as a user runs it: from a delivery folder holding it, STKIT432.so and the new
 // Sorvanta.exe, against a catalogue installed in a throw-away HOME, with no display (so every message
 // box is one line on standard error).
+#include <fcntl.h>
 #include <sched.h>
 #include <strings.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 
@@ -15,8 +17,7 @@
 
 #include <gtest/gtest.h>
 
-#include "patch/posix/proc_snapshot.h"
-#include "patch/posix/run_lock.h"
+#include "posix/process_list.h"
 #include "shell_link/link.h"
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_dir.h"
@@ -66,7 +67,7 @@ void wait_for_foreign_launchers() {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
   while (std::chrono::steady_clock::now() < deadline) {
     bool running = false;
-    for (const auto& process : ludrimex::posix::read_process_list())
+    for (const auto& process : posix::read_process_list())
       running = running || ::strcasecmp(process.exe_name.c_str(), "sorvanta.exe") == 0;
     if (!running) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -236,16 +237,16 @@ const char* const kAnotherRun =
     "Dastrel: Un'altra installazione della patch è già in corso. Attendere che finisca e rieseguire la "
     "patch!\n";
 
-// A child of the test that takes the run lock as Ludrimex does and keeps it until it is killed,
+// A child of the test that takes the run lock Ludrimex takes (an flock on Ludrimex.lock in the
+// runtime folder) and keeps it until it is killed,
 // which ends it as a crash would: with no chance to clean up. Returns its process id once it holds it.
 pid_t hold_run_lock(const std::string& runtime_folder) {
   int ready[2];
   if (::pipe(ready) != 0) return -1;
   const pid_t pid = ::fork();
   if (pid == 0) {
-    ::setenv("XDG_RUNTIME_DIR", runtime_folder.c_str(), 1);
-    const auto lock = ludrimex::posix::lock_single_run("Ludrimex");
-    if (!lock || ::write(ready[1], "y", 1) != 1) ::_exit(1);
+    const int lock = ::open((runtime_folder + "/Ludrimex.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lock < 0 || ::flock(lock, LOCK_EX | LOCK_NB) != 0 || ::write(ready[1], "y", 1) != 1) ::_exit(1);
     while (true) ::pause();
   }
   char held = 'n';

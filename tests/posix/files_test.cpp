@@ -10,7 +10,7 @@
 
 #include "patch/errors.h"
 #include "patch/posix/posix_system.h"
-#include "patch/posix/unique_fd.h"
+#include "posix/unique_fd.h"
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_dir.h"
 
@@ -178,7 +178,7 @@ TEST_F(Files, WriteReplacesInOneStepOrNotAtAll) {
             ludrimex::kPermissionDenied);
   fs::permissions(posix("patch.txt"), fs::perms::owner_read | fs::perms::owner_write);
   {
-    const ludrimex::posix::UniqueFd fd(::open(posix("patch.txt").c_str(), O_RDONLY));
+    const posix::UniqueFd fd(::open(posix("patch.txt").c_str(), O_RDONLY));
     int flags = FS_IMMUTABLE_FL;
     if (::ioctl(fd.get(), FS_IOC_SETFLAGS, &flags) == 0) {
       EXPECT_EQ(error_of([&] { system.write_file(windows("patch.txt"), "newer"); }).first,

@@ -1,19 +1,11 @@
-#include "patch/posix/gtk_message_box.h"
-
-#include <gtk/gtk.h>
+#include "posix/message_box.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 
-namespace ludrimex::posix {
+namespace posix {
 namespace {
-
-// MessageBox styles and results.
-constexpr int kButtonsMask = 0x0F, kIconMask = 0xF0;
-constexpr int kOkCancel = 1, kYesNo = 4;
-constexpr int kIconError = 16, kIconQuestion = 32, kIconWarning = 48, kIconInformation = 64;
-constexpr int kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7;
 
 struct WidgetDestroyer {
   void operator()(GtkWidget* widget) const { gtk_widget_destroy(widget); }
@@ -21,14 +13,14 @@ struct WidgetDestroyer {
 using DialogHandle = std::unique_ptr<GtkWidget, WidgetDestroyer>;
 
 GtkMessageType message_type(int style) {
-  switch (style & kIconMask) {
-    case kIconError:
+  switch (style & kMbIconMask) {
+    case kMbIconError:
       return GTK_MESSAGE_ERROR;
-    case kIconQuestion:
+    case kMbIconQuestion:
       return GTK_MESSAGE_QUESTION;
-    case kIconWarning:
+    case kMbIconWarning:
       return GTK_MESSAGE_WARNING;
-    case kIconInformation:
+    case kMbIconInformation:
       return GTK_MESSAGE_INFO;
     default:
       return GTK_MESSAGE_OTHER;
@@ -36,10 +28,10 @@ GtkMessageType message_type(int style) {
 }
 
 GtkButtonsType buttons(int style) {
-  switch (style & kButtonsMask) {
-    case kOkCancel:
+  switch (style & kMbButtonsMask) {
+    case kMbOkCancel:
       return GTK_BUTTONS_OK_CANCEL;
-    case kYesNo:
+    case kMbYesNo:
       return GTK_BUTTONS_YES_NO;
     default:
       return GTK_BUTTONS_OK;
@@ -58,20 +50,10 @@ int result(gint response, int style) {
     case GTK_RESPONSE_CANCEL:
       return kIdCancel;
     default:
-      return (style & kButtonsMask) == kOkCancel ? kIdCancel
-             : (style & kButtonsMask) == kYesNo  ? kIdNo
-                                                 : kIdOk;
+      return (style & kMbButtonsMask) == kMbOkCancel ? kIdCancel
+             : (style & kMbButtonsMask) == kMbYesNo  ? kIdNo
+                                                     : kIdOk;
   }
-}
-
-int show_dialog(const std::string& text, const std::string& title, int style) {
-  const DialogHandle dialog(gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, message_type(style),
-                                                   buttons(style), "%s", text.c_str()));
-  gtk_window_set_title(GTK_WINDOW(dialog.get()), title.c_str());
-  gtk_window_set_position(GTK_WINDOW(dialog.get()), GTK_WIN_POS_CENTER);
-  gtk_window_set_keep_above(GTK_WINDOW(dialog.get()), TRUE);
-  const gint response = gtk_dialog_run(GTK_DIALOG(dialog.get()));
-  return result(response, style);
 }
 
 int write_line(const std::string& text, const std::string& title, int style) {
@@ -81,6 +63,17 @@ int write_line(const std::string& text, const std::string& title, int style) {
 }
 
 }  // namespace
+
+int run_message_dialog(const std::string& text, const std::string& title, int style,
+                       DialogPlacement placement) {
+  const DialogHandle dialog(gtk_message_dialog_new(placement.parent, GTK_DIALOG_MODAL, message_type(style),
+                                                   buttons(style), "%s", text.c_str()));
+  gtk_window_set_title(GTK_WINDOW(dialog.get()), title.c_str());
+  if (placement.parent == nullptr) gtk_window_set_position(GTK_WINDOW(dialog.get()), GTK_WIN_POS_CENTER);
+  if (placement.keep_above) gtk_window_set_keep_above(GTK_WINDOW(dialog.get()), TRUE);
+  const gint response = gtk_dialog_run(GTK_DIALOG(dialog.get()));
+  return result(response, style);
+}
 
 bool display_named() {
   for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY"}) {
@@ -99,7 +92,7 @@ bool GtkMessageBox::gtk_ready() {
 }
 
 int GtkMessageBox::show(const std::string& text, const std::string& title, int style) {
-  if (display_named() && gtk_ready()) return show_dialog(text, title, style);
+  if (display_named() && gtk_ready()) return run_message_dialog(text, title, style, {nullptr, true});
   return write_line(text, title, style);  // no display, or one that can't be opened
 }
 
@@ -108,4 +101,4 @@ void process_pending_events() {
   while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
 }
 
-}  // namespace ludrimex::posix
+}  // namespace posix

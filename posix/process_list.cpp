@@ -1,0 +1,87 @@
+#include "posix/process_list.h"
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <memory>
+#include <string_view>
+
+namespace posix {
+namespace {
+
+struct DirCloser {
+  void operator()(DIR* dir) const { ::closedir(dir); }
+};
+using DirHandle = std::unique_ptr<DIR, DirCloser>;
+
+bool all_digits(const char* name) {
+  return *name != '\0' &&
+         std::all_of(name, name + std::strlen(name), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::string base_name(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The executable's file name; empty when the link can't be read (kernel threads, another user's
+// process without the right to look).
+std::string exe_name(const std::string& process_dir) {
+  char target[4096];
+  const ssize_t n = ::readlink((process_dir + "/exe").c_str(), target, sizeof target);
+  if (n <= 0 || static_cast<std::size_t>(n) >= sizeof target) return {};
+  std::string path(target, static_cast<std::size_t>(n));
+  // The kernel marks a replaced or removed executable; its name is still the process's name.
+  constexpr std::string_view kDeleted = " (deleted)";
+  if (path.ends_with(kDeleted)) path.resize(path.size() - kDeleted.size());
+  return base_name(path);
+}
+
+std::string comm_name(const std::string& process_dir) {
+  std::ifstream in(process_dir + "/comm");
+  std::string name;
+  std::getline(in, name);
+  return name;
+}
+
+// The "Key:\tvalue" fields of /proc/PID/status that a process entry carries.
+void read_status(const std::string& process_dir, ProcessInfo& info) {
+  std::ifstream in(process_dir + "/status");
+  std::string key;
+  while (in >> key) {
+    if (key == "PPid:") {
+      in >> info.parent_process_id;
+    } else if (key == "Threads:") {
+      in >> info.threads;
+    }
+    in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+  }
+}
+
+}  // namespace
+
+std::vector<ProcessInfo> read_process_list(const std::string& proc_root) {
+  std::vector<ProcessInfo> processes;
+  DirHandle dir(::opendir(proc_root.c_str()));
+  if (!dir) return processes;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    if (!all_digits(entry->d_name)) continue;
+    const std::string process_dir = proc_root + "/" + entry->d_name;
+    ProcessInfo info;
+    info.process_id = static_cast<std::uint32_t>(std::strtoul(entry->d_name, nullptr, 10));
+    info.exe_name = exe_name(process_dir);
+    if (info.exe_name.empty()) info.exe_name = comm_name(process_dir);
+    if (info.exe_name.empty()) continue;  // gone meanwhile
+    read_status(process_dir, info);
+    processes.push_back(std::move(info));
+  }
+  std::sort(processes.begin(), processes.end(),
+            [](const ProcessInfo& a, const ProcessInfo& b) { return a.process_id < b.process_id; });
+  return processes;
+}
+
+}  // namespace posix
