@@ -90,7 +90,8 @@ std::string GtkWindowSystem::do_app_path() {
   try {
     return ::posix::executable_folder();
   } catch (const std::system_error& error) {
-    throw RunError(kMethodFailed, "Impossibile leggere il percorso del programma: " + error.code().message());
+    throw RunError::described(kMethodFailed,
+                              "Impossibile leggere il percorso del programma: " + error.code().message());
   }
 }
 

@@ -13,7 +13,7 @@ namespace sorvanta::windows {
 
 namespace {
 void check(HRESULT hr) {
-  if (FAILED(hr)) throw RunError(static_cast<std::int32_t>(hr));
+  if (FAILED(hr)) throw RunError(runtime::automation_error(hr));
 }
 }  // namespace
 

@@ -11,7 +11,7 @@ namespace sorvanta::windows {
 namespace {
 
 void check(HRESULT hr) {
-  if (FAILED(hr)) throw RunError(static_cast<std::int32_t>(hr));
+  if (FAILED(hr)) throw RunError(runtime::automation_error(hr));
 }
 
 RECT rect_of(int left, int top, int width, int height) {

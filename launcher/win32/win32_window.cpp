@@ -63,7 +63,7 @@ Win32Window::Win32Window(Win32WindowSystem& system, const WindowDesign& design)
                                       win32::to_wide(design.caption).c_str(), styles.style, outer.left,
                                       outer.top, outer.right - outer.left, outer.bottom - outer.top, nullptr,
                                       nullptr, ::GetModuleHandleW(nullptr), this);
-  if (!made) throw RunError(kMethodFailed, "CreateWindowExW: " + std::to_string(::GetLastError()));
+  if (!made) throw RunError::described(kMethodFailed, "CreateWindowExW: " + std::to_string(::GetLastError()));
   if (design.icon) {
     ::SendMessageW(handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(system.icon(false)));
     ::SendMessageW(handle_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(system.icon(true)));

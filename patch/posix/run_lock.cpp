@@ -1,4 +1,4 @@
-#include "patch/posix/run_lock.h"
+#include "patch/posix/platform_system.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "patch/errors.h"
-#include "patch/posix/posix_files.h"
+#include "patch/posix/files.h"
 #include "posix/folders.h"
 #include "posix/unique_fd.h"
 
@@ -33,13 +33,16 @@ std::string lock_folder() {
   return cache;
 }
 
-}  // namespace
-
+// The lock file for `name`: in $XDG_RUNTIME_DIR when it is set and absolute, else in $HOME/.cache.
 std::string run_lock_path(const std::string& name) {
   return lock_folder() + "/" + name + ".lock";
 }
 
-std::unique_ptr<RunLock> lock_single_run(const std::string& name) {
+}  // namespace
+
+// flock on a file of the user's own, which the kernel releases when the holding process ends, however
+// it ends.
+std::unique_ptr<RunLock> PosixSystem::lock_single_run(const std::string& name) {
   const std::string path = run_lock_path(name);
   UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
   if (!fd) throw error_for(errno, path);

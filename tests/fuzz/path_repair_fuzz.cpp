@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     form.correzione_path(path, kPrograms);
   } catch (const RunError& error) {
-    require(expected.error != 0 && error.number() == expected.error);
+    require(expected.error != 0 && runtime::value(error.number()) == expected.error);
     require(sys.calls_of({"write_file", "copy_file", "delete_file"}).empty());
     return 0;
   } catch (const ProgramEnd&) {

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "patch/posix/posix_system.h"
-#include "patch/posix/proc_snapshot.h"
+#include "patch/posix/platform_system.h"
+#include "patch/posix/process_snapshot.h"
 #include "posix/process_list.h"
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_dir.h"

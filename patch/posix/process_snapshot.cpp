@@ -1,6 +1,8 @@
-#include "patch/posix/proc_snapshot.h"
+#include "patch/posix/process_snapshot.h"
 
 #include <algorithm>
+
+#include "patch/posix/platform_system.h"
 
 namespace ludrimex::posix {
 namespace {
@@ -36,6 +38,12 @@ bool ProcSnapshot::fill(ProcessEntry& entry) const {
   const std::size_t length = std::min(process.exe_name.size(), entry.exe_file.size() - 1);
   std::copy_n(process.exe_name.begin(), length, entry.exe_file.begin());
   return true;
+}
+
+std::unique_ptr<ProcessSnapshot> PosixSystem::create_process_snapshot(std::uint32_t flags,
+                                                                      std::uint32_t /*process_id*/) {
+  return std::make_unique<ProcSnapshot>((flags & kSnapProcess) ? ::posix::read_process_list()
+                                                               : std::vector<::posix::ProcessInfo>{});
 }
 
 }  // namespace ludrimex::posix

@@ -1,4 +1,4 @@
-#include "patch/posix/posix_files.h"
+#include "patch/posix/files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "patch/errors.h"
+#include "patch/posix/platform_system.h"
 #include "patch/system.h"
 #include "posix/file_io.h"
 #include "posix/folders.h"
@@ -120,7 +121,7 @@ void refuse_read_only(const std::string& path) {
 
 }  // namespace
 
-std::string dir(const std::string& windows_path, int attributes) {
+std::string PosixSystem::dir(const std::string& windows_path, int attributes) {
   if (windows_path.empty()) throw RunError(kInvalidArgument);
   if (windows_path.find('\0') != std::string::npos) throw RunError(kBadFileName, windows_path);
   const std::string path = to_posix_path(windows_path);
@@ -134,7 +135,11 @@ std::string dir(const std::string& windows_path, int attributes) {
   return bare_name(path);
 }
 
-FileKind file_kind(const std::string& windows_path) {
+bool PosixSystem::is_absolute_path(const std::string& path) {
+  return to_posix_path(path).starts_with('/');
+}
+
+FileKind PosixSystem::file_kind(const std::string& windows_path) {
   if (windows_path.find('\0') != std::string::npos) throw RunError(kBadFileName, windows_path);
   const std::string path = to_posix_path(windows_path);
   struct stat info {};
@@ -146,7 +151,7 @@ FileKind file_kind(const std::string& windows_path) {
   return S_ISDIR(info.st_mode) ? FileKind::kFolder : FileKind::kOther;
 }
 
-std::string read_file(const std::string& windows_path) {
+std::string PosixSystem::read_file(const std::string& windows_path) {
   const std::string path = to_posix_path(windows_path);
   try {
     return ::posix::read_all(open_for_reading(path).get(), path);
@@ -155,12 +160,12 @@ std::string read_file(const std::string& windows_path) {
   }
 }
 
-void write_file(const std::string& windows_path, const std::string& bytes) {
+void PosixSystem::write_file(const std::string& windows_path, const std::string& bytes) {
   const std::string path = to_posix_path(windows_path);
   replace_file(path, std::nullopt, [&](int target) { ::posix::write_all(target, bytes, path); });
 }
 
-void delete_file(const std::string& windows_path) {
+void PosixSystem::delete_file(const std::string& windows_path) {
   const std::string path = to_posix_path(windows_path);
   struct stat info {};
   if (::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) throw RunError(kFileNotFound, path);
@@ -168,7 +173,7 @@ void delete_file(const std::string& windows_path) {
   if (::unlink(path.c_str()) != 0) throw missing_error(errno, path);
 }
 
-void copy_file(const std::string& windows_from, const std::string& windows_to) {
+void PosixSystem::copy_file(const std::string& windows_from, const std::string& windows_to) {
   const std::string from = to_posix_path(windows_from);
   const std::string to = to_posix_path(windows_to);
   const Fd source = open_for_reading(from);
