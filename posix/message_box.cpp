@@ -7,19 +7,24 @@
 namespace posix {
 namespace {
 
+// A message box's style (MessageBox's numbers): OK is the one button the programs' boxes have; the
+// icon is an error's or an information's.
+constexpr int kMbIconMask = 0xF0;
+constexpr int kMbIconError = 16;
+constexpr int kMbIconInformation = 64;
+// The answer of an OK box, however it was closed.
+constexpr int kIdOk = 1;
+
 struct WidgetDestroyer {
   void operator()(GtkWidget* widget) const { gtk_widget_destroy(widget); }
 };
 using DialogHandle = std::unique_ptr<GtkWidget, WidgetDestroyer>;
 
+// The icon of a box's style: the two the programs show, else none.
 GtkMessageType message_type(int style) {
   switch (style & kMbIconMask) {
     case kMbIconError:
       return GTK_MESSAGE_ERROR;
-    case kMbIconQuestion:
-      return GTK_MESSAGE_QUESTION;
-    case kMbIconWarning:
-      return GTK_MESSAGE_WARNING;
     case kMbIconInformation:
       return GTK_MESSAGE_INFO;
     default:
@@ -27,39 +32,10 @@ GtkMessageType message_type(int style) {
   }
 }
 
-GtkButtonsType buttons(int style) {
-  switch (style & kMbButtonsMask) {
-    case kMbOkCancel:
-      return GTK_BUTTONS_OK_CANCEL;
-    case kMbYesNo:
-      return GTK_BUTTONS_YES_NO;
-    default:
-      return GTK_BUTTONS_OK;
-  }
-}
-
-// A closed window answers as its box's cancelling button would; an OK-only box has just OK.
-int result(gint response, int style) {
-  switch (response) {
-    case GTK_RESPONSE_OK:
-      return kIdOk;
-    case GTK_RESPONSE_YES:
-      return kIdYes;
-    case GTK_RESPONSE_NO:
-      return kIdNo;
-    case GTK_RESPONSE_CANCEL:
-      return kIdCancel;
-    default:
-      return (style & kMbButtonsMask) == kMbOkCancel ? kIdCancel
-             : (style & kMbButtonsMask) == kMbYesNo  ? kIdNo
-                                                     : kIdOk;
-  }
-}
-
-int write_line(const std::string& text, const std::string& title, int style) {
+int write_line(const std::string& text, const std::string& title) {
   std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
   std::fflush(stderr);
-  return result(GTK_RESPONSE_OK, style);
+  return kIdOk;
 }
 
 }  // namespace
@@ -67,12 +43,12 @@ int write_line(const std::string& text, const std::string& title, int style) {
 int run_message_dialog(const std::string& text, const std::string& title, int style,
                        DialogPlacement placement) {
   const DialogHandle dialog(gtk_message_dialog_new(placement.parent, GTK_DIALOG_MODAL, message_type(style),
-                                                   buttons(style), "%s", text.c_str()));
+                                                   GTK_BUTTONS_OK, "%s", text.c_str()));
   gtk_window_set_title(GTK_WINDOW(dialog.get()), title.c_str());
   if (placement.parent == nullptr) gtk_window_set_position(GTK_WINDOW(dialog.get()), GTK_WIN_POS_CENTER);
   if (placement.keep_above) gtk_window_set_keep_above(GTK_WINDOW(dialog.get()), TRUE);
-  const gint response = gtk_dialog_run(GTK_DIALOG(dialog.get()));
-  return result(response, style);
+  gtk_dialog_run(GTK_DIALOG(dialog.get()));  // closing it from its frame answers OK too: the only button
+  return kIdOk;
 }
 
 bool display_named() {
@@ -93,7 +69,7 @@ bool GtkMessageBox::gtk_ready() {
 
 int GtkMessageBox::show(const std::string& text, const std::string& title, int style) {
   if (display_named() && gtk_ready()) return run_message_dialog(text, title, style, {nullptr, true});
-  return write_line(text, title, style);  // no display, or one that can't be opened
+  return write_line(text, title);  // no display, or one that can't be opened
 }
 
 void process_pending_events() {

@@ -21,6 +21,7 @@
 #include "shell_link/link.h"
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/today.h"
 
 namespace {
 
@@ -43,15 +44,6 @@ const Row kShortcuts[] = {
     {"Veltrano Aggiornamento", "VeltranoCatalogoUpdate.exe"},
     {"Veltrano Disinstallazione", "VeltranoCatalogoUnistall.exe"},
 };
-
-std::string today() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  ::localtime_r(&now, &local);
-  char text[16];
-  std::strftime(text, sizeof text, "%d/%m/%Y", &local);
-  return text;
-}
 
 // Every file under `folder` with its bytes: what "nothing changed" compares.
 std::map<std::string, std::string> contents(const fs::path& folder) {
@@ -131,7 +123,9 @@ class Ludrimex : public ::testing::Test {
     EXPECT_EQ(outcome.standard_error, kSuccess);
     // Patch 1, nine spaces, the date, CR LF: 22 bytes.
     const std::string log = read_file(html / "patch.txt");
-    EXPECT_TRUE(log == "1         " + date_before + "\r\n" || log == "1         " + today() + "\r\n") << log;
+    EXPECT_TRUE(log == "1         " + date_before + "\r\n" ||
+                log == "1         " + test_support::day_month_year_today() + "\r\n")
+        << log;
     EXPECT_EQ(log.size(), 22u);
     EXPECT_EQ(read_file(html / "Sorvanta.exe"), kNewLauncher);
     EXPECT_TRUE((fs::status(html / "Sorvanta.exe").permissions() & fs::perms::owner_exec) != fs::perms::none);
@@ -152,7 +146,7 @@ class Ludrimex : public ::testing::Test {
 
 TEST_F(Ludrimex, CleanInstallThenTheSamePatchRefused) {
   install();
-  const std::string date = today();
+  const std::string date = test_support::day_month_year_today();
   expect_installed(run(), date);
 
   const auto before = contents(root.path());
@@ -185,14 +179,14 @@ TEST_F(Ludrimex, RefusedWhileTheLauncherRunsThenAccepted) {
   EXPECT_EQ(contents(root.path()), before);
 
   launcher.stop();
-  const std::string date = today();
+  const std::string date = test_support::day_month_year_today();
   expect_installed(run(), date);
 }
 
 TEST_F(Ludrimex, WorkingDirectoryMissingItsSeparatorIsRepaired) {
   // The installer of old wrote ".../VeltranoCatalogoprogetto_html" for ".../VeltranoCatalogo/progetto_html".
   install((home / "VeltranoCatalogoprogetto_html").string());
-  const std::string date = today();
+  const std::string date = test_support::day_month_year_today();
   expect_installed(run(), date);
   EXPECT_FALSE(fs::exists(home / "VeltranoCatalogoprogetto_html"));
 }
@@ -210,7 +204,7 @@ TEST_F(Ludrimex, MissingLauncherBesideTheInstallerIsAnErrorUntilItIsBack) {
   EXPECT_EQ(contents(root.path()), before);  // the log as it was, the launcher and shortcuts untouched
 
   write_file(delivery / "Sorvanta.exe", kNewLauncher);
-  const std::string date = today();
+  const std::string date = test_support::day_month_year_today();
   const Outcome outcome = run();
   EXPECT_EQ(outcome.exit_status, 0);
   EXPECT_EQ(outcome.standard_error, kSuccess);
@@ -226,7 +220,7 @@ TEST_F(Ludrimex, AgainstTheSampleCatalogueScript) {
       {{"HOME", home.string()}, {"XDG_DATA_HOME", std::nullopt}, {"VELTRANO_BIN", BUILD_BIN_DIR}});
   ASSERT_EQ(installed.exit_status, 0) << installed.standard_error;
   ASSERT_TRUE(fs::exists(group / "Veltrano Catalogo.lnk"));
-  const std::string date = today();
+  const std::string date = test_support::day_month_year_today();
   expect_installed(run(), date);
   const Outcome again = run();
   EXPECT_EQ(again.exit_status, 1);
@@ -268,7 +262,7 @@ TEST_F(Ludrimex, ARunUnderWayRefusesTheNextUntilItDiesHoweverItDies) {
   EXPECT_EQ(refused.standard_error, kAnotherRun);
   EXPECT_EQ(contents(root.path()), before);
 
-  const std::string date = today();
+  const std::string date = test_support::day_month_year_today();
   expect_installed(run(), date);
 }
 
@@ -317,7 +311,7 @@ TEST_F(Ludrimex, InstallsIntoALongAccentedFolder) {
   for (int k = 0; k < 80; ++k) accented += "\xC3\xA0";  // "à": 80 characters, 160 bytes
   html = home / accented / accented / "progetto_html";
   install();
-  const std::string date = today();
+  const std::string date = test_support::day_month_year_today();
   expect_installed(run(), date);
   EXPECT_FALSE(fs::exists(html.parent_path() / "patch.txt"));
   EXPECT_FALSE(fs::exists(html.parent_path() / "Sorvanta.exe"));
@@ -329,7 +323,7 @@ TEST_F(Ludrimex, TheInstalledLauncherKeepsItsPermissionBits) {
   const auto installed_bits = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec;
   fs::permissions(html / "Sorvanta.exe", installed_bits);
   fs::permissions(delivery / "Sorvanta.exe", fs::perms::owner_read | fs::perms::owner_write);
-  const std::string date = today();
+  const std::string date = test_support::day_month_year_today();
   expect_installed(run(), date);
   EXPECT_EQ(fs::status(html / "Sorvanta.exe").permissions(), installed_bits);
 }
