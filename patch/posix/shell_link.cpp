@@ -9,13 +9,12 @@
 namespace ludrimex::posix {
 namespace {
 
-// The statuses the shell gives for these failures.
-constexpr Status kHrFileNotFound =
-    static_cast<Status>(0x80070002);  // HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)
+// The HRESULTs the shell gives for these failures: HRESULT_FROM_WIN32 of ERROR_FILE_NOT_FOUND,
+// ERROR_PATH_NOT_FOUND and ERROR_ACCESS_DENIED, and E_INVALIDARG.
+constexpr Status kHrFileNotFound = static_cast<Status>(0x80070002);
 constexpr Status kHrPathNotFound = static_cast<Status>(0x80070003);
 constexpr Status kHrAccessDenied = static_cast<Status>(0x80070005);
-constexpr Status kHrInvalidArgument = static_cast<Status>(0x80070057);  // E_INVALIDARG
-constexpr std::uint32_t kUncPriority = 0x2;                             // SLGP_UNCPRIORITY
+constexpr Status kHrInvalidArgument = static_cast<Status>(0x80070057);
 
 Status status_of(const std::system_error& error) {
   switch (error.code().value()) {
@@ -31,13 +30,15 @@ Status status_of(const std::system_error& error) {
   }
 }
 
-}  // namespace
-
+// `text` and a NUL at the start of `buffer`, as the shell writes a link's text; fails on an empty
+// buffer.
 Status copy_to_buffer(const std::string& text, std::span<char> buffer) {
   if (buffer.empty()) return kHrInvalidArgument;
   write_link_text(buffer, text);
   return kOk;
 }
+
+}  // namespace
 
 Status PosixShellLink::load(const std::string& path, std::uint32_t /*mode: reading is all we do*/) {
   try {
