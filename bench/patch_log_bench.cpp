@@ -58,14 +58,14 @@ class MeasuredSystem : public ludrimex::System {
   std::unique_ptr<ludrimex::ProcessSnapshot> create_process_snapshot(std::uint32_t, std::uint32_t) override {
     not_used();
   }
-  std::unique_ptr<ludrimex::ShellLink> create_shell_link() override { not_used(); }
-  std::int32_t create_shell_link_4(const std::string&, const std::string&, const std::string&,
-                                   const std::string&, const std::string&) override {
+  std::unique_ptr<ludrimex::ShellLink> create_link_object() override { not_used(); }
+  std::int32_t create_shell_link(const std::string&, const std::string&, const std::string&,
+                                 const std::string&, const std::string&) override {
     not_used();
   }
-  std::int32_t create_shell_link_6(const std::string&, const std::string&, const std::string&,
-                                   const std::string&, const std::string&, std::int32_t,
-                                   const std::string&) override {
+  std::int32_t create_shell_link(const std::string&, const std::string&, const std::string&,
+                                 const std::string&, const std::string&, std::int32_t,
+                                 const std::string&) override {
     not_used();
   }
   void copy_file(const std::string&, const std::string&) override { not_used(); }

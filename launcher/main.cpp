@@ -32,7 +32,7 @@ int main() {
   } catch (const sorvanta::ProgramEnd&) {
     return 0;
   } catch (const sorvanta::RunError& e) {
-    return report(*system, sorvanta::run_error_report(e));
+    return report(*system, runtime::run_time_report(e));
   } catch (const std::exception& e) {
     return report(*system, std::string("Errore: ") + e.what());
   }

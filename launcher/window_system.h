@@ -38,7 +38,6 @@ inline constexpr int kVbOk = 1;
 
 // ExecWB: OLECMDID_PRINT and the OLECMDEXECOPT values.
 inline constexpr std::int32_t kOleCmdIdPrint = 6;
-inline constexpr std::int32_t kOleCmdExecOptDoDefault = 0;
 inline constexpr std::int32_t kOleCmdExecOptPromptUser = 1;
 inline constexpr std::int32_t kOleCmdExecOptDontPromptUser = 2;
 
@@ -271,6 +270,16 @@ class Window {
   void raise_activate();
   // The platform asks to close the window.
   void raise_close_request(UnloadMode mode);
+
+  // The window's controls of the platform's own type `T`, in the design's order.
+  template <class T>
+  std::vector<T*> controls_of() const {
+    std::vector<T*> found;
+    for (const auto& control : controls_) {
+      if (auto* typed = dynamic_cast<T*>(control.get())) found.push_back(typed);
+    }
+    return found;
+  }
 
  private:
   friend class WindowSystem;

@@ -46,6 +46,8 @@ class Form1 {
     bool written = false;  // this run replaced or created it
   };
 
+  // Tells the user `text` in a box titled as the catalogue, then ends the run with `status`.
+  [[noreturn]] void end_with(const std::string& text, int style, int status);
   bool launcher_running(ProcessSnapshot& snapshot);
   // controlla_file in its two halves, so that the update can check everything else in between.
   void check_log(const std::string& file1, std::int16_t versione);

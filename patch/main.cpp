@@ -11,9 +11,10 @@ int main() {
     return ludrimex::run_ludrimex(*system);
   } catch (const ludrimex::RunError& error) {
     // No platform to show a box with: the report goes to standard error.
-    std::cerr << "Ludrimex: " << ludrimex::error_report_text(error.number(), error.subject()) << '\n';
+    std::cerr << "Ludrimex: " << runtime::error_report(error) << '\n';
   } catch (const std::exception& error) {
-    std::cerr << "Ludrimex: " << ludrimex::error_report_text(ludrimex::kInternalError, error.what()) << '\n';
+    std::cerr << "Ludrimex: "
+              << runtime::error_report(ludrimex::RunError(ludrimex::kInternalError, error.what())) << '\n';
   }
   return ludrimex::kFailed;
 }

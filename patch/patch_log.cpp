@@ -7,11 +7,6 @@ namespace {
 
 constexpr std::size_t kMaxRecords = 32768;  // indice is a 16-bit integer
 
-[[noreturn]] void refuse(System& system, const std::string& text) {
-  system.message_box(text, "Dastrel", kMbOk | kMbIconInformation);
-  throw ProgramEnd{kRefused};
-}
-
 }  // namespace
 
 void Form1::controlla_file(const std::string& file1, std::int16_t versione) {
@@ -36,12 +31,14 @@ void Form1::check_log(const std::string& file1, std::int16_t versione) {
   if (elenco_patch.empty()) return;  // replaced by the new record, without any check
   for (const auto& voce : elenco_patch) {
     if (to_integer16(trim_spaces(voce.numero), file1) == versione)
-      refuse(system_, "Hai già installato questa patch in data " + trim_spaces(voce.data));
+      end_with("Hai già installato questa patch in data " + trim_spaces(voce.data),
+               kMbOk | kMbIconInformation, kRefused);
   }
   const int ultima = to_integer16(trim_spaces(elenco_patch.back().numero), file1);
   if (versione - 1 > ultima) {
-    refuse(system_, "Non puoi installare questa patch perché devi prima installare la patch n. " +
-                        std::to_string(versione - 1));
+    end_with("Non puoi installare questa patch perché devi prima installare la patch n. " +
+                 std::to_string(versione - 1),
+             kMbOk | kMbIconInformation, kRefused);
   }
   // One more record could not be read back: the next run would stop on it.
   if (elenco_patch.size() == kMaxRecords) throw RunError(kOverflow, file1);

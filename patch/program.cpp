@@ -9,17 +9,11 @@ namespace ludrimex {
 namespace {
 
 int report(System& system, const RunError& error) {
-  system.message_box(error_report_text(error.number(), error.subject()), "Ludrimex", kMbOk | kMbIconError);
+  system.message_box(runtime::error_report(error), "Ludrimex", kMbOk | kMbIconError);
   return kFailed;
 }
 
 }  // namespace
-
-std::string error_report_text(int number, const std::string& subject) {
-  std::string text = "Errore " + std::to_string(number) + ": " + error_description(number);
-  if (!subject.empty()) text += "\n" + subject;
-  return text;
-}
 
 int run_ludrimex(System& system) {
   try {

@@ -10,7 +10,4 @@ namespace ludrimex {
 // "Ludrimex" ("Errore N: descrizione", then the file concerned on a second line).
 int run_ludrimex(System& system);
 
-// The report of an error that ended the run, for when no System is at hand either.
-std::string error_report_text(int number, const std::string& subject);
-
 }  // namespace ludrimex

@@ -11,14 +11,22 @@ struct Toolkit {
   std::int32_t number;
   const char* probe_name;
   const char* file_name;
+  bool takes_folder;  // the entry's form with the private flag and the parent folder
 };
 
 // In probe order: the last one that loads wins.
 constexpr std::array<Toolkit, 3> kToolkits{{
-    {4, "STKIT432", "STKIT432.DLL"},
-    {5, "VB5STKIT", "VB5STKIT.DLL"},
-    {6, "VB6STKIT", "VB6STKIT.DLL"},
+    {4, "STKIT432", "STKIT432.DLL", false},
+    {5, "VB5STKIT", "VB5STKIT.DLL", false},
+    {6, "VB6STKIT", "VB6STKIT.DLL", true},
 }};
+
+// The row of the library numbered `libreria`; nullptr for none.
+const Toolkit* toolkit_numbered(std::int32_t libreria) {
+  const auto row = std::find_if(kToolkits.begin(), kToolkits.end(),
+                                [&](const Toolkit& toolkit) { return toolkit.number == libreria; });
+  return row == kToolkits.end() ? nullptr : &*row;
+}
 
 std::int32_t probe_toolkit(System& system) {
   std::int32_t found = 0;
@@ -34,31 +42,20 @@ std::int32_t probe_toolkit(System& system) {
 // The library the shortcuts will be made with, bound now; when none loads, the shipped one is what is
 // missing.
 void Form1::check_toolkit() {
-  const std::int32_t libreria = probe_toolkit(system_);
-  const auto chosen = std::find_if(kToolkits.begin(), kToolkits.end(),
-                                   [&](const Toolkit& toolkit) { return toolkit.number == libreria; });
-  system_.bind_toolkit(chosen == kToolkits.end() ? kToolkits[0].file_name : chosen->file_name);
+  const Toolkit* chosen = toolkit_numbered(probe_toolkit(system_));
+  system_.bind_toolkit(chosen ? chosen->file_name : kToolkits.front().file_name);
 }
 
 bool Form1::crea_collegamento(std::int32_t libreria, const std::string& gruppo, const std::string& titolo,
                               const std::string& percorso) {
   try {
     if (libreria == 0) libreria = probe_toolkit(system_);
-    std::int32_t result = 0;
-    switch (libreria) {
-      case 6:
-        result = system_.create_shell_link_6(kToolkits[2].file_name, gruppo, titolo, percorso, "", -1,
-                                             "$(Programs)");
-        break;
-      case 5:
-        result = system_.create_shell_link_4(kToolkits[1].file_name, gruppo, titolo, percorso, "");
-        break;
-      case 4:
-        result = system_.create_shell_link_4(kToolkits[0].file_name, gruppo, titolo, percorso, "");
-        break;
-      default:
-        break;
-    }
+    const Toolkit* toolkit = toolkit_numbered(libreria);
+    if (!toolkit) return false;
+    const std::int32_t result =
+        toolkit->takes_folder
+            ? system_.create_shell_link(toolkit->file_name, gruppo, titolo, percorso, "", -1, "$(Programs)")
+            : system_.create_shell_link(toolkit->file_name, gruppo, titolo, percorso, "");
     return result != 0;
   } catch (const std::exception&) {
     // A library or entry that can't be bound, or a failing call: no shortcut, nothing to report.

@@ -48,8 +48,9 @@ bool query_text(std::string& output, const std::function<Status(std::span<char>)
 bool read_link(ShellLink& link, const std::string& collegamento, std::string& percorso,
                std::string& cartella_lavoro, std::string& argomenti, std::string& icona,
                std::int32_t& indice_icona, std::int32_t& modo_finestra) {
-  if (failed(link.load(collegamento, 0))) return false;
-  if (!query_text(percorso, [&](std::span<char> b) { return link.get_path(b, 2); })) return false;
+  if (failed(link.load(collegamento, kStgmRead))) return false;
+  if (!query_text(percorso, [&](std::span<char> b) { return link.get_path(b, kSlgpUncPriority); }))
+    return false;
   if (!query_text(cartella_lavoro, [&](std::span<char> b) { return link.get_working_directory(b); }))
     return false;
   if (!query_text(argomenti, [&](std::span<char> b) { return link.get_arguments(b); })) return false;
@@ -70,7 +71,7 @@ bool leggi_collegamento(System& system, const std::string& collegamento, std::st
                         std::int32_t& indice_icona, std::int32_t& modo_finestra) {
   if (collegamento.empty()) return false;
   // Failing to create the link object is not trapped: the caller's report names it.
-  const auto link = system.create_shell_link();
+  const auto link = system.create_link_object();
   try {
     return read_link(*link, collegamento, percorso, cartella_lavoro, argomenti, icona, indice_icona,
                      modo_finestra);

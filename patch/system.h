@@ -7,11 +7,13 @@
 // Paths arrive as the Windows program builds them (joined with '\'); a Linux implementation maps
 // every '\' to '/' before touching the disk.
 // Operations that fail in a way the runtime would report as an error throw RunError (errors.h).
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace ludrimex {
@@ -51,7 +53,8 @@ struct ProcessEntry {
 };
 static_assert(sizeof(ProcessEntry) == 296);
 
-inline constexpr std::uint32_t kSnapAll = 15;  // TH32CS_SNAPALL
+inline constexpr std::uint32_t kSnapProcess = 2;  // TH32CS_SNAPPROCESS
+inline constexpr std::uint32_t kSnapAll = 15;     // TH32CS_SNAPALL
 
 // A process snapshot; destroying it closes its handle.
 class ProcessSnapshot {
@@ -63,6 +66,9 @@ class ProcessSnapshot {
   virtual bool next(ProcessEntry& entry) = 0;
 };
 
+inline constexpr std::uint32_t kStgmRead = 0;         // STGM_READ, the mode a link is loaded in
+inline constexpr std::uint32_t kSlgpUncPriority = 2;  // SLGP_UNCPRIORITY: a network target as UNC path
+
 // One shell link object with its file-loading side (IShellLinkA + IPersistFile).
 // Destroying it releases every reference. Each text query writes the value and a terminating NUL at
 // the start of `buffer` (at most buffer.size() bytes including the NUL, cut on a character
@@ -71,8 +77,8 @@ class ProcessSnapshot {
 class ShellLink {
  public:
   virtual ~ShellLink() = default;
-  virtual Status load(const std::string& path, std::uint32_t mode) = 0;      // mode 0: STGM_READ
-  virtual Status get_path(std::span<char> buffer, std::uint32_t flags) = 0;  // 2: SLGP_UNCPRIORITY
+  virtual Status load(const std::string& path, std::uint32_t mode) = 0;
+  virtual Status get_path(std::span<char> buffer, std::uint32_t flags) = 0;
   virtual Status get_working_directory(std::span<char> buffer) = 0;
   virtual Status get_arguments(std::span<char> buffer) = 0;
   virtual Status get_description(std::span<char> buffer) = 0;
@@ -81,6 +87,20 @@ class ShellLink {
   virtual Status get_id_list() = 0;
   virtual Status get_show_cmd(std::int32_t& show_cmd) = 0;
 };
+
+// Writes `text` and a NUL at the start of `buffer` as the shell does: at most buffer.size() - 1 bytes
+// of text, cut before a partial UTF-8 character; the rest of the buffer stays as it was. An empty
+// buffer is left alone.
+inline void write_link_text(std::span<char> buffer, std::string_view text) {
+  if (buffer.empty()) return;
+  std::size_t length = std::min(text.size(), buffer.size() - 1);
+  if (length < text.size()) {
+    // Back to the start of the character the cut falls in.
+    while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
+  }
+  std::copy_n(text.begin(), length, buffer.begin());
+  buffer[length] = '\0';
+}
 
 class System;
 
@@ -131,7 +151,7 @@ class System {
                                                                    std::uint32_t process_id) = 0;
 
   // CoCreateInstance(CLSID_ShellLink) and its IPersistFile; throws RunError when either fails.
-  virtual std::unique_ptr<ShellLink> create_shell_link() = 0;
+  virtual std::unique_ptr<ShellLink> create_link_object() = 0;
 
   // LoadLibraryA(name), released by the returned object. An empty Library when it can't be loaded.
   // Trusted folders only, for loading and binding alike: STKIT432 (the library shipped beside the
@@ -149,16 +169,16 @@ class System {
   // shorter than MAX_PATH bytes; Linux: shorter than PATH_MAX bytes), with no NUL inside.
   virtual bool toolkit_accepts(const std::string& text) = 0;
 
-  // fCreateShellLink of the toolkit library `library` (a file name such as "VB5STKIT.DLL"), bound at
-  // its first call and kept loaded until the program ends. Throws RunError when the library or its
-  // entry can't be bound.
-  virtual std::int32_t create_shell_link_4(const std::string& library, const std::string& gruppo,
-                                           const std::string& titolo, const std::string& percorso,
-                                           const std::string& argomenti) = 0;
-  virtual std::int32_t create_shell_link_6(const std::string& library, const std::string& gruppo,
-                                           const std::string& titolo, const std::string& percorso,
-                                           const std::string& argomenti, std::int32_t privato,
-                                           const std::string& genitore) = 0;
+  // fCreateShellLink of the toolkit library `library` (a file name such as "VB5STKIT.DLL"), in the
+  // form that library has (toolkit/entry.h), bound at its first call and kept loaded until the program
+  // ends. Throws RunError when the library or its entry can't be bound.
+  virtual std::int32_t create_shell_link(const std::string& library, const std::string& gruppo,
+                                         const std::string& titolo, const std::string& percorso,
+                                         const std::string& argomenti) = 0;
+  virtual std::int32_t create_shell_link(const std::string& library, const std::string& gruppo,
+                                         const std::string& titolo, const std::string& percorso,
+                                         const std::string& argomenti, std::int32_t privato,
+                                         const std::string& genitore) = 0;
 
   // What `path` names; hidden and system files are files like any other, and a path whose folder is
   // missing is kMissing. Never opens it (no wait on a FIFO or device). Throws RunError only when the

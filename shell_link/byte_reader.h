@@ -12,7 +12,6 @@ class ByteReader {
  public:
   ByteReader(std::span<const std::uint8_t> bytes, const char* what) : bytes_(bytes), what_(what) {}
 
-  std::size_t position() const { return position_; }
   std::size_t remaining() const { return bytes_.size() - position_; }
 
   std::span<const std::uint8_t> take(std::size_t count) {

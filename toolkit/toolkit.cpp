@@ -1,19 +1,20 @@
 // The stand-in setup-toolkit library: fCreateShellLink writes a real shortcut file into the user's
 // menu folder (the Programs folder of the Linux stand-ins). One source, built as STKIT432 and
-// VB5STKIT (four texts) and as VB6STKIT (six arguments). Returns 1 on success, 0 on any failure.
+// VB5STKIT (four texts) and as VB6STKIT (with the private flag and the parent folder). Returns 1 on success,
+// 0 on any failure.
 #include <strings.h>
 #include <sys/stat.h>
 
 #include <cstdint>
 #include <string>
 
-#include "patch/posix/posix_paths.h"
+#include "posix/folders.h"
 #include "shell_link/link.h"
 
 namespace {
 
-using ludrimex::posix::programs_folder;
-using ludrimex::posix::to_posix_path;
+using posix::programs_folder;
+using posix::to_posix_path;
 
 constexpr char kProgramsMacro[] = "$(Programs)";
 
@@ -55,7 +56,7 @@ std::int32_t create_shell_link(const char* gruppo, const char* titolo, const cha
 
 extern "C" {
 
-#if TOOLKIT_SIX_ARGUMENTS
+#if TOOLKIT_TAKES_FOLDER
 // fPrivate true and sParent "$(Programs)" (optionally followed by sub-folders) name the current user's
 // Programs folder; the all-users menu is not ours to write, so fPrivate false fails.
 __attribute__((visibility("default"))) std::int32_t fCreateShellLink(const char* gruppo, const char* titolo,

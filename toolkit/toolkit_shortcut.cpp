@@ -8,7 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "patch/posix/posix_paths.h"
+#include "posix/folders.h"
+#include "toolkit/entry.h"
 
 namespace {
 
@@ -16,15 +17,11 @@ struct Closer {
   void operator()(void* handle) const { ::dlclose(handle); }
 };
 
-using Create4 = std::int32_t (*)(const char*, const char*, const char*, const char*);
-using Create6 = std::int32_t (*)(const char*, const char*, const char*, const char*, std::int32_t,
-                                 const char*);
-
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 2 && std::string(argv[1]) == "--programs-folder") {
-    std::printf("%s\n", ludrimex::posix::programs_folder().c_str());
+    std::printf("%s\n", posix::programs_folder().c_str());
     return 0;
   }
   if (argc < 5 || argc > 6) {
@@ -45,10 +42,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   // VB6STKIT takes two more arguments: the current user's own Programs folder.
-  const bool six = library.find("VB6STKIT") != std::string::npos;
+  const bool takes_folder = library.find("VB6STKIT") != std::string::npos;
   const std::int32_t made =
-      six ? reinterpret_cast<Create6>(entry)(argv[2], argv[3], argv[4], arguments, -1, "$(Programs)")
-          : reinterpret_cast<Create4>(entry)(argv[2], argv[3], argv[4], arguments);
+      takes_folder ? reinterpret_cast<toolkit::CreateShellLinkUnder>(entry)(argv[2], argv[3], argv[4],
+                                                                            arguments, -1, "$(Programs)")
+                   : reinterpret_cast<toolkit::CreateShellLink>(entry)(argv[2], argv[3], argv[4], arguments);
   if (made == 0) {
     std::fprintf(stderr, "%s could not create the shortcut %s\n", library.c_str(), argv[3]);
     return 1;

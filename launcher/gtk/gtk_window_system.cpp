@@ -3,11 +3,13 @@
 #include <unistd.h>
 
 #include <cstddef>
-#include <filesystem>
 #include <iostream>
 #include <stdexcept>
+#include <system_error>
 
 #include "launcher/gtk/navigation_uri.h"
+#include "posix/folders.h"
+#include "posix/message_box.h"
 
 extern const unsigned char sorvanta_icon_png[];
 extern const std::size_t sorvanta_icon_png_size;
@@ -31,21 +33,6 @@ GObjectPtr<GdkPixbuf> decode_icon() {
 }
 
 }  // namespace
-
-GtkMessageType message_type(int style) {
-  switch (style & 0x70) {
-    case 16:
-      return GTK_MESSAGE_ERROR;
-    case 32:
-      return GTK_MESSAGE_QUESTION;
-    case 48:
-      return GTK_MESSAGE_WARNING;
-    case 64:
-      return GTK_MESSAGE_INFO;
-    default:
-      return GTK_MESSAGE_OTHER;
-  }
-}
 
 GtkWindowSystem::GtkWindowSystem()
     : icon_(decode_icon()),
@@ -100,11 +87,12 @@ std::unique_ptr<Window> GtkWindowSystem::do_create_window(const WindowDesign& de
 }
 
 std::string GtkWindowSystem::do_app_path() {
-  std::error_code error;
-  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error)
-    throw RunError(kMethodFailed, "Impossibile leggere il percorso del programma: " + error.message());
-  return exe.parent_path().string();
+  try {
+    return ::posix::executable_folder();
+  } catch (const std::system_error& error) {
+    throw RunError::described(kMethodFailed,
+                              "Impossibile leggere il percorso del programma: " + error.code().message());
+  }
 }
 
 int GtkWindowSystem::do_message_box(const std::string& text, const std::string& title, int style) {
@@ -112,13 +100,8 @@ int GtkWindowSystem::do_message_box(const std::string& text, const std::string& 
   Window* active = active_window();
   GtkWindow* parent = nullptr;
   if (active != nullptr && active->visible()) parent = static_cast<GtkFormWindow*>(active)->toplevel();
-  GtkWidget* dialog = gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, message_type(style), GTK_BUTTONS_OK,
-                                             "%s", text.c_str());
-  GObjectPtr<GtkWidget> owned(dialog);
-  gtk_window_set_title(GTK_WINDOW(dialog), title.c_str());
-  if (parent == nullptr) gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
-  gtk_dialog_run(GTK_DIALOG(dialog));  // closing it from its frame answers OK too: it is the only button
-  gtk_widget_destroy(dialog);
+  // Closing it from its frame answers OK too: it is the only button.
+  ::posix::run_message_dialog(text, title, style, {parent, false});
   return kVbOk;
 }
 

@@ -156,7 +156,4 @@ class GtkWindowSystem : public WindowSystem {
   std::vector<std::unique_ptr<DIR, CloseFolder>> open_folders_;
 };
 
-// GtkMessageType for a message box style's icon bits.
-GtkMessageType message_type(int style);
-
 }  // namespace sorvanta::gtk

@@ -11,11 +11,9 @@
 
 namespace sorvanta::windows {
 
-namespace {
 void check(HRESULT hr) {
-  if (FAILED(hr)) throw RunError(static_cast<std::int32_t>(hr));
+  if (FAILED(hr)) throw RunError(runtime::automation_error(hr));
 }
-}  // namespace
 
 // The one object the control sees as its container. Each COM interface it needs is a small class
 // of its own that hands IUnknown back to the site, so the site answers for the one identity.

@@ -14,6 +14,9 @@
 
 namespace sorvanta::windows {
 
+// A failed HRESULT of the control raised as the runtime's automation error.
+void check(HRESULT hr);
+
 // What the control reports, on the window's thread, from inside its own calls.
 class BrowserHostEvents {
  public:

@@ -51,7 +51,7 @@ std::wstring navigation_address(const std::string& address) {
     size = static_cast<DWORD>(url.size());
     hr = ::UrlCreateFromPathW(path.c_str(), url.data(), &size, 0);
   }
-  if (FAILED(hr)) throw RunError(static_cast<std::int32_t>(hr));
+  if (FAILED(hr)) throw RunError(runtime::automation_error(hr));
   url.resize(size);
   return url;
 }

@@ -10,10 +10,6 @@ namespace sorvanta::windows {
 
 namespace {
 
-void check(HRESULT hr) {
-  if (FAILED(hr)) throw RunError(static_cast<std::int32_t>(hr));
-}
-
 RECT rect_of(int left, int top, int width, int height) {
   return RECT{left, top, left + width, top + height};
 }

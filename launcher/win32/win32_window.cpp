@@ -63,7 +63,7 @@ Win32Window::Win32Window(Win32WindowSystem& system, const WindowDesign& design)
                                       win32::to_wide(design.caption).c_str(), styles.style, outer.left,
                                       outer.top, outer.right - outer.left, outer.bottom - outer.top, nullptr,
                                       nullptr, ::GetModuleHandleW(nullptr), this);
-  if (!made) throw RunError(kMethodFailed, "CreateWindowExW: " + std::to_string(::GetLastError()));
+  if (!made) throw RunError::described(kMethodFailed, "CreateWindowExW: " + std::to_string(::GetLastError()));
   if (design.icon) {
     ::SendMessageW(handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(system.icon(false)));
     ::SendMessageW(handle_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(system.icon(true)));
@@ -71,8 +71,7 @@ Win32Window::Win32Window(Win32WindowSystem& system, const WindowDesign& design)
 }
 
 Win32Window::~Win32Window() {
-  for (Win32Browser* browser : browsers_) browser->close();
-  if (handle_) ::DestroyWindow(handle_);
+  Win32Window::do_destroy();  // this class's own: a destructor binds no override
 }
 
 Win32Window* Win32Window::from_handle(HWND handle) {
@@ -88,22 +87,18 @@ void Win32Window::enable_modeless(bool enable) {
 }
 
 bool Win32Window::translate_for_browser(MSG& message) {
-  for (Win32Browser* browser : browsers_) {
+  for (Win32Browser* browser : controls_of<Win32Browser>()) {
     if (browser->owns(message.hwnd)) return browser->translate_accelerator(message);
   }
   return false;
 }
 
 std::unique_ptr<Browser> Win32Window::do_create_browser(const ControlDesign& design) {
-  auto browser = std::make_unique<Win32Browser>(*this, design, handle_);
-  browsers_.push_back(browser.get());
-  return browser;
+  return std::make_unique<Win32Browser>(*this, design, handle_);
 }
 
 std::unique_ptr<CommandButton> Win32Window::do_create_button(const ControlDesign& design) {
-  auto button = std::make_unique<Win32Button>(*this, design, handle_, win32_system_.font());
-  buttons_.push_back(button.get());
-  return button;
+  return std::make_unique<Win32Button>(*this, design, handle_, win32_system_.font());
 }
 
 void Win32Window::do_set_caption(const std::string& text) {
@@ -128,12 +123,12 @@ void Win32Window::do_destroy() {
     ::ShowWindow(handle_, SW_HIDE);
     ::SetWindowLongPtrW(handle_, GWLP_USERDATA, 0);
     std::vector<std::unique_ptr<BrowserHost>> controls;
-    for (Win32Browser* browser : browsers_) controls.push_back(browser->hand_over());
+    for (Win32Browser* browser : controls_of<Win32Browser>()) controls.push_back(browser->hand_over());
     win32_system_.defer_destruction(std::exchange(handle_, nullptr), std::move(controls));
     return;
   }
   // The controls go first, while the window they live in still stands.
-  for (Win32Browser* browser : browsers_) browser->close();
+  for (Win32Browser* browser : controls_of<Win32Browser>()) browser->close();
   ::DestroyWindow(handle_);
 }
 
@@ -141,7 +136,7 @@ void Win32Window::do_destroy() {
 void Win32Window::save_focus() {
   const HWND focus = ::GetFocus();
   focus_ = nullptr;
-  for (Win32Browser* browser : browsers_) {
+  for (Win32Browser* browser : controls_of<Win32Browser>()) {
     if (browser->owns(focus)) focus_ = focus;
   }
 }
@@ -149,8 +144,8 @@ void Win32Window::save_focus() {
 void Win32Window::restore_focus() {
   if (focus_ && ::IsChild(handle_, focus_)) {
     ::SetFocus(focus_);
-  } else if (!browsers_.empty()) {
-    browsers_.front()->focus_page();
+  } else if (const auto browsers = controls_of<Win32Browser>(); !browsers.empty()) {
+    browsers.front()->focus_page();
   }
 }
 
@@ -198,7 +193,7 @@ LRESULT Win32Window::handle_message(UINT message, WPARAM wparam, LPARAM lparam) 
       return TRUE;
     case WM_COMMAND:
       if (HIWORD(wparam) == BN_CLICKED && lparam != 0) {
-        for (Win32Button* button : buttons_) {
+        for (Win32Button* button : controls_of<Win32Button>()) {
           if (button->handle() == reinterpret_cast<HWND>(lparam)) {
             button->clicked();
             return 0;

@@ -46,9 +46,6 @@ class Win32Window final : public Window {
   Win32WindowSystem& win32_system_;
   HWND handle_ = nullptr;
   HWND focus_ = nullptr;  // the page that had the keyboard when the window was last deactivated
-  // The controls live in Window; these see them for the messages that concern them.
-  std::vector<Win32Browser*> browsers_;
-  std::vector<Win32Button*> buttons_;
 };
 
 }  // namespace sorvanta::windows

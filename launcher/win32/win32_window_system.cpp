@@ -48,7 +48,7 @@ Win32WindowSystem::Win32WindowSystem()
       big_icon_(program_icon(SM_CXICON, SM_CYICON)),
       small_icon_(program_icon(SM_CXSMICON, SM_CYSMICON)),
       font_(message_font()) {
-  if (FAILED(ole_.result())) throw RunError(static_cast<std::int32_t>(ole_.result()));
+  if (FAILED(ole_.result())) throw RunError(runtime::automation_error(ole_.result()));
   WNDCLASSEXW window_class{};
   window_class.cbSize = sizeof window_class;
   window_class.style = CS_HREDRAW | CS_VREDRAW;
@@ -59,7 +59,7 @@ Win32WindowSystem::Win32WindowSystem()
   window_class.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW, in its wide form
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
   window_class.lpszClassName = kWindowClass;
-  if (!::RegisterClassExW(&window_class)) throw RunError(kMethodFailed, "RegisterClassExW");
+  if (!::RegisterClassExW(&window_class)) throw RunError::described(kMethodFailed, "RegisterClassExW");
 }
 
 Win32WindowSystem::~Win32WindowSystem() {

@@ -1,4 +1,4 @@
-#include "patch/posix/run_lock.h"
+#include "patch/posix/platform_system.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -8,12 +8,14 @@
 #include <cstdlib>
 
 #include "patch/errors.h"
-#include "patch/posix/posix_files.h"
-#include "patch/posix/posix_paths.h"
-#include "patch/posix/unique_fd.h"
+#include "patch/posix/files.h"
+#include "posix/folders.h"
+#include "posix/unique_fd.h"
 
 namespace ludrimex::posix {
 namespace {
+
+using ::posix::UniqueFd;
 
 class FlockLock : public RunLock {
  public:
@@ -26,18 +28,21 @@ class FlockLock : public RunLock {
 std::string lock_folder() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime && runtime[0] == '/') return runtime;
-  const std::string cache = home_folder() + "/.cache";
+  const std::string cache = ::posix::home_folder() + "/.cache";
   if (::mkdir(cache.c_str(), 0700) != 0 && errno != EEXIST) throw error_for(errno, cache);
   return cache;
 }
 
-}  // namespace
-
+// The lock file for `name`: in $XDG_RUNTIME_DIR when it is set and absolute, else in $HOME/.cache.
 std::string run_lock_path(const std::string& name) {
   return lock_folder() + "/" + name + ".lock";
 }
 
-std::unique_ptr<RunLock> lock_single_run(const std::string& name) {
+}  // namespace
+
+// flock on a file of the user's own, which the kernel releases when the holding process ends, however
+// it ends.
+std::unique_ptr<RunLock> PosixSystem::lock_single_run(const std::string& name) {
   const std::string path = run_lock_path(name);
   UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
   if (!fd) throw error_for(errno, path);

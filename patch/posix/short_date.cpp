@@ -7,6 +7,8 @@
 #include <memory>
 #include <type_traits>
 
+#include "patch/posix/platform_system.h"
+
 namespace ludrimex::posix {
 namespace {
 
@@ -47,11 +49,11 @@ std::string short_date(const std::tm& date) {
   return length == 0 ? day_month_year(date) : std::string(text, length);
 }
 
-std::string short_date() {
+std::string PosixSystem::short_date() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   ::localtime_r(&now, &local);
-  return short_date(local);
+  return posix::short_date(local);
 }
 
 }  // namespace ludrimex::posix

@@ -7,6 +7,5 @@
 namespace ludrimex::posix {
 
 std::string short_date(const std::tm& date);
-std::string short_date();
 
 }  // namespace ludrimex::posix

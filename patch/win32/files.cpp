@@ -1,10 +1,9 @@
-#include "patch/win32/files.h"
-
 #include <windows.h>
 
 #include <algorithm>
 
 #include "patch/errors.h"
+#include "patch/win32/platform_system.h"
 #include "patch/win32/win32_errors.h"
 #include "win32/scoped.h"
 #include "win32/text.h"
@@ -22,6 +21,21 @@ constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM 
 
 // Beyond this length the plain form of a path may be refused (MAX_PATH less room for a file name).
 constexpr std::size_t kPlainPathLimit = MAX_PATH - 12;
+
+// `path` as the wide file functions take it: beyond MAX_PATH, its full "\\?\" form, which the
+// system does not cut.
+std::wstring file_path(const std::string& path) {
+  const std::wstring wide = win32::to_wide(path);
+  if (wide.size() < kPlainPathLimit || wide.starts_with(L"\\\\?\\")) return wide;
+  const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return wide;
+  std::wstring full(size, L'\0');
+  const DWORD n = ::GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+  if (n == 0 || n >= size) return wide;
+  full.resize(n);
+  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
 
 bool admitted(const WIN32_FIND_DATAW& entry, int attributes) {
   return (entry.dwFileAttributes & kSelectiveAttributes & ~static_cast<DWORD>(attributes)) == 0;
@@ -135,20 +149,7 @@ class Replacement {
 
 }  // namespace
 
-std::wstring file_path(const std::string& path) {
-  const std::wstring wide = win32::to_wide(path);
-  if (wide.size() < kPlainPathLimit || wide.starts_with(L"\\\\?\\")) return wide;
-  const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (size == 0) return wide;
-  std::wstring full(size, L'\0');
-  const DWORD n = ::GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
-  if (n == 0 || n >= size) return wide;
-  full.resize(n);
-  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
-  return L"\\\\?\\" + full;
-}
-
-std::string find_first(const std::string& path, int attributes) {
+std::string WindowsSystem::dir(const std::string& path, int attributes) {
   if (path.empty()) throw RunError(kInvalidArgument);
   WIN32_FIND_DATAW entry;
   win32::FindHandle search(::FindFirstFileW(file_path(path).c_str(), &entry));
@@ -165,7 +166,7 @@ std::string find_first(const std::string& path, int attributes) {
   return {};
 }
 
-FileKind kind_of(const std::string& path) {
+FileKind WindowsSystem::file_kind(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesW(file_path(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD code = ::GetLastError();
@@ -177,7 +178,7 @@ FileKind kind_of(const std::string& path) {
   return FileKind::kRegular;
 }
 
-bool is_absolute(const std::string& path) {
+bool WindowsSystem::is_absolute_path(const std::string& path) {
   const auto separator = [](char c) { return c == '\\' || c == '/'; };
   if (path.size() >= 2 && separator(path[0]) && separator(path[1])) return true;  // \\server, \\?\ forms
   const bool letter =
@@ -185,7 +186,7 @@ bool is_absolute(const std::string& path) {
   return letter && path[1] == ':' && separator(path[2]);
 }
 
-std::string read_whole_file(const std::string& path) {
+std::string WindowsSystem::read_file(const std::string& path) {
   const auto file = open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
   std::string bytes;
   char chunk[65536];
@@ -198,18 +199,18 @@ std::string read_whole_file(const std::string& path) {
   return bytes;
 }
 
-void replace_file_contents(const std::string& path, const std::string& bytes) {
+void WindowsSystem::write_file(const std::string& path, const std::string& bytes) {
   Replacement next(path);
   next.write(bytes);
   next.commit();
 }
 
-void delete_file(const std::string& path) {
+void WindowsSystem::delete_file(const std::string& path) {
   regular_file_attributes(path);
   if (!::DeleteFileW(file_path(path).c_str())) throw_last_error(path);
 }
 
-void copy_file(const std::string& from, const std::string& to) {
+void WindowsSystem::copy_file(const std::string& from, const std::string& to) {
   if (regular_file_attributes(from) == INVALID_FILE_ATTRIBUTES) throw_last_error(from);
   Replacement next(to);
   next.copy_from(from);

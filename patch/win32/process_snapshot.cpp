@@ -1,4 +1,4 @@
-#include "patch/win32/process_snapshot.h"
+#include "patch/win32/platform_system.h"
 
 #include <windows.h>  // first: the headers below need it
 
@@ -65,7 +65,9 @@ class ToolHelpSnapshot final : public ProcessSnapshot {
 
 }  // namespace
 
-std::unique_ptr<ProcessSnapshot> create_tool_help_snapshot(std::uint32_t flags, std::uint32_t process_id) {
+// CreateToolhelp32Snapshot; a snapshot that could not be taken lists nothing.
+std::unique_ptr<ProcessSnapshot> WindowsSystem::create_process_snapshot(std::uint32_t flags,
+                                                                        std::uint32_t process_id) {
   return std::make_unique<ToolHelpSnapshot>(
       win32::KernelHandle(::CreateToolhelp32Snapshot(flags, process_id)));
 }

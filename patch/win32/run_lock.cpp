@@ -1,4 +1,4 @@
-#include "patch/win32/run_lock.h"
+#include "patch/win32/platform_system.h"
 
 #include <windows.h>
 
@@ -22,7 +22,9 @@ class MutexLock final : public RunLock {
 
 }  // namespace
 
-std::unique_ptr<RunLock> lock_single_run(const std::string& name) {
+// The mutex "Local\\NAME", taken without waiting and held until the returned lock goes; one abandoned
+// by a run that died counts as taken.
+std::unique_ptr<RunLock> WindowsSystem::lock_single_run(const std::string& name) {
   win32::ObjectHandle mutex(::CreateMutexW(nullptr, FALSE, win32::to_wide("Local\\" + name).c_str()));
   if (!mutex) {
     // Made by a process of another security context in this session: that one holds it.

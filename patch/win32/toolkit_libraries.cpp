@@ -1,27 +1,33 @@
-#include "patch/win32/toolkit_libraries.h"
-
 #include <windows.h>
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <string_view>
 
 #include "patch/errors.h"
+#include "patch/win32/platform_system.h"
+#include "toolkit/entry.h"
 #include "win32/program_folder.h"
 #include "win32/text.h"
 
 namespace ludrimex::windows {
 namespace {
 
-// The libraries get writable copies of the texts, as a by-value string reaches them.
-using CreateShellLink4 = std::int32_t(WINAPI*)(char*, char*, char*, char*);
-using CreateShellLink6 = std::int32_t(WINAPI*)(char*, char*, char*, char*, std::int32_t, char*);
-
 // Through the generic function pointer type, the one conversion of FARPROC every compiler accepts
 // without a warning.
 template <class Function>
 Function as_function(FARPROC proc) {
   return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(proc));
+}
+
+// `utf8` as the toolkit libraries take it: in the ANSI code page without any substitution, with no
+// NUL and shorter than MAX_PATH bytes; nothing when it is not so.
+std::optional<std::string> toolkit_text(const std::string& utf8) {
+  if (utf8.find('\0') != std::string::npos) return std::nullopt;
+  auto text = win32::to_ansi(utf8);
+  if (!text || text->size() >= MAX_PATH) return std::nullopt;
+  return text;
 }
 
 // The libraries take ANSI text; a character the code page can't hold would give another path.
@@ -90,15 +96,11 @@ HMODULE load_from_system_folder(const std::wstring& file) {
   return load(folder + L"\\" + file);
 }
 
-}  // namespace
-
-std::optional<std::string> toolkit_text(const std::string& utf8) {
-  if (utf8.find('\0') != std::string::npos) return std::nullopt;
-  auto text = win32::to_ansi(utf8);
-  if (!text || text->size() >= MAX_PATH) return std::nullopt;
-  return text;
-}
-
+// Loads a toolkit library named as LoadLibraryA would take it ("VB6STKIT", "STKIT432.DLL"), but
+// never from the current directory or a folder someone else chose: the library we ship
+// (STKIT432) from the installer's own folder, else from the system folder; any other library only
+// from the system folder. A full path is loaded as it stands. Its dependencies come from the
+// system folder. Null when it can't be loaded, with GetLastError() telling why.
 HMODULE load_toolkit_library(const std::string& name) {
   const std::wstring wide = win32::to_wide(name);
   if (wide.empty()) {
@@ -116,6 +118,8 @@ HMODULE load_toolkit_library(const std::string& name) {
   return load_from_system_folder(file);
 }
 
+}  // namespace
+
 FARPROC ToolkitLibraries::entry(const std::string& library) {
   if (auto it = bound_.find(library); it != bound_.end()) return it->second.function;
 
@@ -130,22 +134,38 @@ FARPROC ToolkitLibraries::entry(const std::string& library) {
   return function;
 }
 
-std::int32_t ToolkitLibraries::call_4(const std::string& library, const std::string& gruppo,
-                                      const std::string& titolo, const std::string& percorso,
-                                      const std::string& argomenti) {
-  const auto function = as_function<CreateShellLink4>(entry(library));
+void WindowsSystem::bind_toolkit(const std::string& library) {
+  toolkit_.entry(library);
+}
+
+bool WindowsSystem::toolkit_accepts(const std::string& text) {
+  return toolkit_text(text).has_value();
+}
+
+std::int32_t WindowsSystem::create_shell_link(const std::string& library, const std::string& gruppo,
+                                              const std::string& titolo, const std::string& percorso,
+                                              const std::string& argomenti) {
+  const auto function = as_function<toolkit::CreateShellLink>(toolkit_.entry(library));
   std::string a = ansi(gruppo), b = ansi(titolo), c = ansi(percorso), d = ansi(argomenti);
   return function(a.data(), b.data(), c.data(), d.data());
 }
 
-std::int32_t ToolkitLibraries::call_6(const std::string& library, const std::string& gruppo,
-                                      const std::string& titolo, const std::string& percorso,
-                                      const std::string& argomenti, std::int32_t privato,
-                                      const std::string& genitore) {
-  const auto function = as_function<CreateShellLink6>(entry(library));
+std::int32_t WindowsSystem::create_shell_link(const std::string& library, const std::string& gruppo,
+                                              const std::string& titolo, const std::string& percorso,
+                                              const std::string& argomenti, std::int32_t privato,
+                                              const std::string& genitore) {
+  const auto function = as_function<toolkit::CreateShellLinkUnder>(toolkit_.entry(library));
   std::string a = ansi(gruppo), b = ansi(titolo), c = ansi(percorso), d = ansi(argomenti);
   std::string f = ansi(genitore);
   return function(a.data(), b.data(), c.data(), d.data(), privato, f.data());
+}
+
+std::uintptr_t WindowsSystem::do_load_library(const std::string& name) {
+  return reinterpret_cast<std::uintptr_t>(load_toolkit_library(name));
+}
+
+void WindowsSystem::do_free_library(std::uintptr_t handle) {
+  ::FreeLibrary(reinterpret_cast<HMODULE>(handle));
 }
 
 }  // namespace ludrimex::windows

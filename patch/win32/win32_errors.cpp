@@ -4,7 +4,7 @@
 
 namespace ludrimex::windows {
 
-int run_error_number(DWORD code) {
+ErrorNumber run_error_number(DWORD code) {
   switch (code) {
     case ERROR_FILE_NOT_FOUND:
       return kFileNotFound;

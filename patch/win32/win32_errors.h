@@ -4,10 +4,12 @@
 
 #include <string>
 
+#include "patch/errors.h"
+
 namespace ludrimex::windows {
 
 // The runtime error number a file operation failing with `code` (GetLastError) reports.
-int run_error_number(DWORD code);
+ErrorNumber run_error_number(DWORD code);
 
 // Throws RunError for GetLastError() of the failed operation, naming `subject`.
 [[noreturn]] void throw_last_error(const std::string& subject);

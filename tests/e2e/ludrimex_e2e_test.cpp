@@ -1,8 +1,10 @@
 // Ludrimex.exe run as a user runs it: from a delivery folder holding it, STKIT432.so and the new
 // Sorvanta.exe, against a catalogue installed in a throw-away HOME, with no display (so every message
 // box is one line on standard error).
+#include <fcntl.h>
 #include <sched.h>
 #include <strings.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 
@@ -15,11 +17,11 @@
 
 #include <gtest/gtest.h>
 
-#include "patch/posix/proc_snapshot.h"
-#include "patch/posix/run_lock.h"
+#include "posix/process_list.h"
 #include "shell_link/link.h"
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/today.h"
 
 namespace {
 
@@ -43,15 +45,6 @@ const Row kShortcuts[] = {
     {"Veltrano Disinstallazione", "VeltranoCatalogoUnistall.exe"},
 };
 
-std::string today() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  ::localtime_r(&now, &local);
-  char text[16];
-  std::strftime(text, sizeof text, "%d/%m/%Y", &local);
-  return text;
-}
-
 // Every file under `folder` with its bytes: what "nothing changed" compares.
 std::map<std::string, std::string> contents(const fs::path& folder) {
   std::map<std::string, std::string> files;
@@ -66,7 +59,7 @@ void wait_for_foreign_launchers() {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
   while (std::chrono::steady_clock::now() < deadline) {
     bool running = false;
-    for (const auto& process : ludrimex::posix::read_process_list())
+    for (const auto& process : posix::read_process_list())
       running = running || ::strcasecmp(process.exe_name.c_str(), "sorvanta.exe") == 0;
     if (!running) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -130,7 +123,9 @@ class Ludrimex : public ::testing::Test {
     EXPECT_EQ(outcome.standard_error, kSuccess);
     // Patch 1, nine spaces, the date, CR LF: 22 bytes.
     const std::string log = read_file(html / "patch.txt");
-    EXPECT_TRUE(log == "1         " + date_before + "\r\n" || log == "1         " + today() + "\r\n") << log;
+    EXPECT_TRUE(log == "1         " + date_before + "\r\n" ||
+                log == "1         " + test_support::day_month_year_today() + "\r\n")
+        << log;
     EXPECT_EQ(log.size(), 22u);
     EXPECT_EQ(read_file(html / "Sorvanta.exe"), kNewLauncher);
     EXPECT_TRUE((fs::status(html / "Sorvanta.exe").permissions() & fs::perms::owner_exec) != fs::perms::none);
@@ -151,7 +146,7 @@ class Ludrimex : public ::testing::Test {
 
 TEST_F(Ludrimex, CleanInstallThenTheSamePatchRefused) {
   install();
-  const std::string date = today();
+  const std::string date = test_support::day_month_year_today();
   expect_installed(run(), date);
 
   const auto before = contents(root.path());
@@ -184,14 +179,14 @@ TEST_F(Ludrimex, RefusedWhileTheLauncherRunsThenAccepted) {
   EXPECT_EQ(contents(root.path()), before);
 
   launcher.stop();
-  const std::string date = today();
+  const std::string date = test_support::day_month_year_today();
   expect_installed(run(), date);
 }
 
 TEST_F(Ludrimex, WorkingDirectoryMissingItsSeparatorIsRepaired) {
   // The installer of old wrote ".../VeltranoCatalogoprogetto_html" for ".../VeltranoCatalogo/progetto_html".
   install((home / "VeltranoCatalogoprogetto_html").string());
-  const std::string date = today();
+  const std::string date = test_support::day_month_year_today();
   expect_installed(run(), date);
   EXPECT_FALSE(fs::exists(home / "VeltranoCatalogoprogetto_html"));
 }
@@ -209,7 +204,7 @@ TEST_F(Ludrimex, MissingLauncherBesideTheInstallerIsAnErrorUntilItIsBack) {
   EXPECT_EQ(contents(root.path()), before);  // the log as it was, the launcher and shortcuts untouched
 
   write_file(delivery / "Sorvanta.exe", kNewLauncher);
-  const std::string date = today();
+  const std::string date = test_support::day_month_year_today();
   const Outcome outcome = run();
   EXPECT_EQ(outcome.exit_status, 0);
   EXPECT_EQ(outcome.standard_error, kSuccess);
@@ -225,7 +220,7 @@ TEST_F(Ludrimex, AgainstTheSampleCatalogueScript) {
       {{"HOME", home.string()}, {"XDG_DATA_HOME", std::nullopt}, {"VELTRANO_BIN", BUILD_BIN_DIR}});
   ASSERT_EQ(installed.exit_status, 0) << installed.standard_error;
   ASSERT_TRUE(fs::exists(group / "Veltrano Catalogo.lnk"));
-  const std::string date = today();
+  const std::string date = test_support::day_month_year_today();
   expect_installed(run(), date);
   const Outcome again = run();
   EXPECT_EQ(again.exit_status, 1);
@@ -236,16 +231,16 @@ const char* const kAnotherRun =
     "Dastrel: Un'altra installazione della patch è già in corso. Attendere che finisca e rieseguire la "
     "patch!\n";
 
-// A child of the test that takes the run lock as Ludrimex does and keeps it until it is killed,
+// A child of the test that takes the run lock Ludrimex takes (an flock on Ludrimex.lock in the
+// runtime folder) and keeps it until it is killed,
 // which ends it as a crash would: with no chance to clean up. Returns its process id once it holds it.
 pid_t hold_run_lock(const std::string& runtime_folder) {
   int ready[2];
   if (::pipe(ready) != 0) return -1;
   const pid_t pid = ::fork();
   if (pid == 0) {
-    ::setenv("XDG_RUNTIME_DIR", runtime_folder.c_str(), 1);
-    const auto lock = ludrimex::posix::lock_single_run("Ludrimex");
-    if (!lock || ::write(ready[1], "y", 1) != 1) ::_exit(1);
+    const int lock = ::open((runtime_folder + "/Ludrimex.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lock < 0 || ::flock(lock, LOCK_EX | LOCK_NB) != 0 || ::write(ready[1], "y", 1) != 1) ::_exit(1);
     while (true) ::pause();
   }
   char held = 'n';
@@ -267,7 +262,7 @@ TEST_F(Ludrimex, ARunUnderWayRefusesTheNextUntilItDiesHoweverItDies) {
   EXPECT_EQ(refused.standard_error, kAnotherRun);
   EXPECT_EQ(contents(root.path()), before);
 
-  const std::string date = today();
+  const std::string date = test_support::day_month_year_today();
   expect_installed(run(), date);
 }
 
@@ -316,7 +311,7 @@ TEST_F(Ludrimex, InstallsIntoALongAccentedFolder) {
   for (int k = 0; k < 80; ++k) accented += "\xC3\xA0";  // "à": 80 characters, 160 bytes
   html = home / accented / accented / "progetto_html";
   install();
-  const std::string date = today();
+  const std::string date = test_support::day_month_year_today();
   expect_installed(run(), date);
   EXPECT_FALSE(fs::exists(html.parent_path() / "patch.txt"));
   EXPECT_FALSE(fs::exists(html.parent_path() / "Sorvanta.exe"));
@@ -328,7 +323,7 @@ TEST_F(Ludrimex, TheInstalledLauncherKeepsItsPermissionBits) {
   const auto installed_bits = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec;
   fs::permissions(html / "Sorvanta.exe", installed_bits);
   fs::permissions(delivery / "Sorvanta.exe", fs::perms::owner_read | fs::perms::owner_write);
-  const std::string date = today();
+  const std::string date = test_support::day_month_year_today();
   expect_installed(run(), date);
   EXPECT_EQ(fs::status(html / "Sorvanta.exe").permissions(), installed_bits);
 }

@@ -23,7 +23,7 @@ using ludrimex::testing::FakeSystem;
 const std::string kPrograms = R"(C:\Users\Anna\Menu Start\Programmi)";
 
 struct Expected {
-  int error = 0;  // 0: the folder below
+  ludrimex::ErrorNumber error{};  // none: the folder below
   std::string folder;
 };
 
@@ -38,7 +38,7 @@ Expected checked(const std::string& folder) {
   });
   if (!convertible || folder.size() + std::string("\\VeltranoCatalogoUnistall.exe").size() >= 260)
     return {ludrimex::kBadFileName, {}};
-  return {0, folder};
+  return {ludrimex::ErrorNumber{}, folder};
 }
 
 // The repair, written out from the rules on its own.
@@ -82,19 +82,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   sys.folders = {kPrograms, kPrograms + R"(\Veltrano Catalogo)", sys.app_folder};
   sys.files[sys.app_folder + R"(\Sorvanta.exe)"] = "new launcher";
   sys.toolkits["STKIT432"] = {};
-  if (expected.error == 0) sys.folders.insert(expected.folder);
+  if (expected.error == ludrimex::ErrorNumber{}) sys.folders.insert(expected.folder);
   Form1 form(sys);
 
   try {
     form.correzione_path(path, kPrograms);
   } catch (const RunError& error) {
-    require(expected.error != 0 && error.number() == expected.error);
+    require(expected.error != ludrimex::ErrorNumber{} && error.number() == expected.error);
     require(sys.calls_of({"write_file", "copy_file", "delete_file"}).empty());
     return 0;
   } catch (const ProgramEnd&) {
     std::abort();  // there is no log yet: nothing to refuse
   }
-  require(expected.error == 0);
+  require(expected.error == ludrimex::ErrorNumber{});
   const auto looked_up = sys.calls_of({"file_kind"});
   require(!looked_up.empty() && looked_up.front() == "file_kind(" + expected.folder + "\\patch.txt)");
   require(sys.files.count(expected.folder + R"(\patch.txt)") == 1);

@@ -90,16 +90,12 @@ void FakeWindow::fire_resize_to(int width_twips, int height_twips) {
 
 std::unique_ptr<Browser> FakeWindow::do_create_browser(const ControlDesign& design) {
   fake_.log.push_back(id_ + " create " + design.name);
-  auto browser = std::make_unique<FakeBrowser>(*this, design, fake_);
-  browsers_[design.name] = browser.get();
-  return browser;
+  return std::make_unique<FakeBrowser>(*this, design, fake_);
 }
 
 std::unique_ptr<CommandButton> FakeWindow::do_create_button(const ControlDesign& design) {
   fake_.log.push_back(id_ + " create " + design.name);
-  auto button = std::make_unique<FakeButton>(*this, design, fake_);
-  buttons_[design.name] = button.get();
-  return button;
+  return std::make_unique<FakeButton>(*this, design, fake_);
 }
 
 void FakeWindow::do_set_caption(const std::string& text) {

@@ -88,8 +88,8 @@ class FakeWindow : public Window {
   void fire_activate() { raise_activate(); }
   void fire_close_request(UnloadMode mode = UnloadMode::form_control_menu) { raise_close_request(mode); }
 
-  FakeBrowser& fake_browser(const std::string& name) { return *browsers_.at(name); }
-  FakeButton& fake_button(const std::string& name) { return *buttons_.at(name); }
+  FakeBrowser& fake_browser(const std::string& name) { return dynamic_cast<FakeBrowser&>(browser(name)); }
+  FakeButton& fake_button(const std::string& name) { return dynamic_cast<FakeButton&>(button(name)); }
 
  protected:
   std::unique_ptr<Browser> do_create_browser(const ControlDesign& design) override;
@@ -104,8 +104,6 @@ class FakeWindow : public Window {
   std::string id_;
   PixelSize size_;
   bool shown_ = false;
-  std::map<std::string, FakeBrowser*> browsers_;
-  std::map<std::string, FakeButton*> buttons_;
 };
 
 struct MessageBoxCall {

@@ -6,6 +6,7 @@
 #include "launcher/frm_start.h"
 #include "launcher/frm_vb.h"
 #include "tests/launcher/fake_window_system.h"
+#include "tests/support/run_error.h"
 
 namespace sorvanta {
 namespace {
@@ -57,12 +58,8 @@ TEST_F(PopUp, PrintingPrintsTheClickedPopUpsPageOnly) {
 TEST_F(PopUp, APrintCommandTheControlRefusesEndsTheProgramWithItsError) {
   popup().fake_browser("web2").refuse_exec_wb = true;
   fake.while_running = [&] { popup().fake_button("cmdStampa").fire_click(); };
-  try {
-    fake.run();
-    FAIL() << "the error was swallowed";
-  } catch (const RunError& e) {
-    EXPECT_EQ(e.number(), kMethodFailed);
-  }
+  EXPECT_EQ(test_support::run_error_of([&] { fake.run(); }).first, kMethodFailed)
+      << "the error was swallowed";
   EXPECT_TRUE(fake.ending());
 }
 

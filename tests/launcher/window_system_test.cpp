@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/launcher/fake_window_system.h"
+#include "tests/support/run_error.h"
 
 namespace sorvanta {
 namespace {
@@ -81,12 +82,7 @@ TEST_F(Seam, SizesBecomePixelsOfTheScreenAndBadOnesChangeNothing) {
   EXPECT_EQ(fake_web.rect.height, 0);
 
   for (Single bad : {-1.0f, -0.001f, std::numeric_limits<Single>::quiet_NaN()}) {
-    try {
-      web.set_height(bad);
-      FAIL() << bad;
-    } catch (const RunError& e) {
-      EXPECT_EQ(e.number(), kInvalidPropertyValue);
-    }
+    EXPECT_EQ(test_support::run_error_of([&] { web.set_height(bad); }).first, kInvalidPropertyValue) << bad;
   }
   EXPECT_THROW(web.set_width(std::numeric_limits<Single>::infinity()), RunError);
   EXPECT_EQ(fake_web.rect, (PixelRect{8, 16, 392, 0}));
@@ -108,12 +104,7 @@ TEST_F(Seam, ShowingRaisesResizeOnceThenActivateAndFocusNeedsAVisibleWindow) {
   Scripted& s = load();
   FakeWindow& w = static_cast<FakeWindow&>(s.window);
   w.fire_resize_to(6000, 4000);  // before the first showing: not an event yet
-  try {
-    s.window.browser("web").set_focus();
-    FAIL();
-  } catch (const RunError& e) {
-    EXPECT_EQ(e.number(), kInvalidArgument);
-  }
+  EXPECT_EQ(test_support::run_error_of([&] { s.window.browser("web").set_focus(); }).first, kInvalidArgument);
   s.window.show();
   s.window.show();
   w.fire_resize_to(6000, 4000);
@@ -144,12 +135,7 @@ TEST_F(Seam, AnErrorInAPlatformEventEndsTheRunAndSilencesLaterEvents) {
     web.fire_title_change("dopo");
     static_cast<FakeWindow&>(s.window).fire_close_request();
   };
-  try {
-    fake.run();
-    FAIL();
-  } catch (const RunError& e) {
-    EXPECT_EQ(e.number(), kInvalidArgument);
-  }
+  EXPECT_EQ(test_support::run_error_of([&] { fake.run(); }).first, kInvalidArgument);
   EXPECT_EQ(s.log.back(), "title guasto");
   EXPECT_EQ(fake.quits, 1);
   EXPECT_EQ(fake.windows().size(), 1u) << "an error ends the run; main reports it";

@@ -36,15 +36,6 @@ class FakeSnapshot : public ProcessSnapshot {
   std::size_t next_ = 0;
 };
 
-// Writes `value` and a NUL at the start of `buffer` like the shell: at most size - 1 bytes, cut on a
-// character boundary, the rest of the buffer untouched.
-void write_text(std::span<char> buffer, const std::string& value) {
-  std::size_t n = std::min(value.size(), buffer.size() - 1);
-  while (n > 0 && n < value.size() && (static_cast<unsigned char>(value[n]) & 0xC0) == 0x80) --n;
-  std::copy_n(value.begin(), n, buffer.begin());
-  buffer[n] = '\0';
-}
-
 class FakeLink : public ShellLink {
  public:
   explicit FakeLink(FakeSystem& system) : system_(system) {}
@@ -94,7 +85,7 @@ class FakeLink : public ShellLink {
               const std::string& arguments = {}) {
     const std::string size = std::to_string(buffer.size());
     const Status status = query(name, arguments.empty() ? size : size + ", " + arguments);
-    if (!failed(status)) write_text(buffer, value);
+    if (!failed(status)) write_link_text(buffer, value);
     return status;
   }
   FakeSystem& system_;
@@ -115,7 +106,7 @@ void FakeSystem::add_unterminated_process(char fill) {
   processes.push_back(field);
 }
 
-void FakeSystem::fail(const std::string& operation, int nth, int number) {
+void FakeSystem::fail(const std::string& operation, int nth, ErrorNumber number) {
   failures_.push_back({operation, nth, number});
 }
 
@@ -167,7 +158,7 @@ void FakeSystem::bind_toolkit(const std::string& library) {
   enter("bind_toolkit", library, library);
   const auto toolkit = toolkits.find(library.substr(0, library.rfind('.')));
   if (toolkit == toolkits.end() || !toolkit->second.loads) throw RunError(kFileNotFound, library);
-  if (toolkit->second.bind_error) throw RunError(toolkit->second.bind_error, library);
+  if (toolkit->second.bind_error != ErrorNumber{}) throw RunError(toolkit->second.bind_error, library);
 }
 
 // Stands in for the ANSI code page 1252 and MAX_PATH: characters beyond U+00FF (UTF-8 lead bytes from
@@ -199,8 +190,8 @@ std::unique_ptr<ProcessSnapshot> FakeSystem::create_process_snapshot(std::uint32
   return std::make_unique<FakeSnapshot>(*this);
 }
 
-std::unique_ptr<ShellLink> FakeSystem::create_shell_link() {
-  enter("create_shell_link", "");
+std::unique_ptr<ShellLink> FakeSystem::create_link_object() {
+  enter("create_link_object", "");
   if (link_object_fails) throw RunError(kCantCreateObject);
   return std::make_unique<FakeLink>(*this);
 }
@@ -209,7 +200,7 @@ std::int32_t FakeSystem::call_toolkit(const std::string& library, const std::str
                                       const std::string& titolo, const std::string& percorso) {
   const auto toolkit = toolkits.find(library.substr(0, library.rfind('.')));
   if (toolkit == toolkits.end() || !toolkit->second.loads) throw RunError(kFileNotFound, library);
-  if (toolkit->second.bind_error) throw RunError(toolkit->second.bind_error, library);
+  if (toolkit->second.bind_error != ErrorNumber{}) throw RunError(toolkit->second.bind_error, library);
   if (toolkit->second.result != 0 && toolkit->second.writes_shortcut) {
     const std::string folder = gruppo == "." ? programs : programs + "\\" + gruppo;
     const std::string path = folder + "\\" + titolo + ".lnk";
@@ -220,19 +211,19 @@ std::int32_t FakeSystem::call_toolkit(const std::string& library, const std::str
   return toolkit->second.result;
 }
 
-std::int32_t FakeSystem::create_shell_link_4(const std::string& library, const std::string& gruppo,
-                                             const std::string& titolo, const std::string& percorso,
-                                             const std::string& argomenti) {
-  enter("create_shell_link_4",
+std::int32_t FakeSystem::create_shell_link(const std::string& library, const std::string& gruppo,
+                                           const std::string& titolo, const std::string& percorso,
+                                           const std::string& argomenti) {
+  enter("create_shell_link",
         library + ", " + gruppo + ", " + titolo + ", " + percorso + ", \"" + argomenti + "\"", library);
   return call_toolkit(library, gruppo, titolo, percorso);
 }
 
-std::int32_t FakeSystem::create_shell_link_6(const std::string& library, const std::string& gruppo,
-                                             const std::string& titolo, const std::string& percorso,
-                                             const std::string& argomenti, std::int32_t privato,
-                                             const std::string& genitore) {
-  enter("create_shell_link_6",
+std::int32_t FakeSystem::create_shell_link(const std::string& library, const std::string& gruppo,
+                                           const std::string& titolo, const std::string& percorso,
+                                           const std::string& argomenti, std::int32_t privato,
+                                           const std::string& genitore) {
+  enter("create_shell_link",
         library + ", " + gruppo + ", " + titolo + ", " + percorso + ", \"" + argomenti + "\", " +
             std::to_string(privato) + ", " + genitore,
         library);

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "patch/errors.h"
 #include "patch/system.h"
 
 namespace ludrimex::testing {
@@ -26,7 +27,7 @@ struct FakeShortcut {
 // A setup-toolkit library: whether it loads, and what its fCreateShellLink returns.
 struct FakeToolkit {
   bool loads = true;
-  int bind_error = 0;  // 48 or 453: loads for the probe, but binding its entry fails so
+  ErrorNumber bind_error{};  // 48 or 453: loads for the probe, but binding its entry fails so
   std::int32_t result = 1;
   bool writes_shortcut = true;  // a toolkit that reports success without making the file: false
 };
@@ -61,7 +62,7 @@ class FakeSystem : public System {
   void add_process(std::string_view name);   // NUL-terminated like the system fills the field
   void add_unterminated_process(char fill);  // 260 bytes of `fill`, no NUL
   // The `nth` call (from 1) of `operation` throws RunError(number) naming the path it was given.
-  void fail(const std::string& operation, int nth, int number);
+  void fail(const std::string& operation, int nth, ErrorNumber number);
   // The logged calls of the given operations only, in order.
   std::vector<std::string> calls_of(const std::set<std::string>& operations) const;
 
@@ -70,14 +71,14 @@ class FakeSystem : public System {
   std::unique_ptr<RunLock> lock_single_run(const std::string& name) override;
   std::unique_ptr<ProcessSnapshot> create_process_snapshot(std::uint32_t flags,
                                                            std::uint32_t process_id) override;
-  std::unique_ptr<ShellLink> create_shell_link() override;
-  std::int32_t create_shell_link_4(const std::string& library, const std::string& gruppo,
-                                   const std::string& titolo, const std::string& percorso,
-                                   const std::string& argomenti) override;
-  std::int32_t create_shell_link_6(const std::string& library, const std::string& gruppo,
-                                   const std::string& titolo, const std::string& percorso,
-                                   const std::string& argomenti, std::int32_t privato,
-                                   const std::string& genitore) override;
+  std::unique_ptr<ShellLink> create_link_object() override;
+  std::int32_t create_shell_link(const std::string& library, const std::string& gruppo,
+                                 const std::string& titolo, const std::string& percorso,
+                                 const std::string& argomenti) override;
+  std::int32_t create_shell_link(const std::string& library, const std::string& gruppo,
+                                 const std::string& titolo, const std::string& percorso,
+                                 const std::string& argomenti, std::int32_t privato,
+                                 const std::string& genitore) override;
   void bind_toolkit(const std::string& library) override;
   bool toolkit_accepts(const std::string& text) override;
   FileKind file_kind(const std::string& path) override;
@@ -102,7 +103,7 @@ class FakeSystem : public System {
   struct Failure {
     std::string operation;
     int nth;
-    int number;
+    ErrorNumber number;
   };
   void require_folder_of(const std::string& path) const;
   std::int32_t call_toolkit(const std::string& library, const std::string& gruppo, const std::string& titolo,

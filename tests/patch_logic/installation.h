@@ -9,6 +9,7 @@
 #include "patch/errors.h"
 #include "patch/form1.h"
 #include "tests/patch_logic/fake_system.h"
+#include "tests/support/run_error.h"
 
 namespace ludrimex::testing {
 
@@ -24,12 +25,9 @@ inline int end_status(const std::function<void()>& step) {
 
 // Runs `step` and returns the RunError it threw as "number subject" ("" when none).
 inline std::string error_of(const std::function<void()>& step) {
-  try {
-    step();
-  } catch (const RunError& error) {
-    return std::to_string(error.number()) + (error.subject().empty() ? "" : " " + error.subject());
-  }
-  return "";
+  const auto [number, subject] = test_support::run_error_of(step);
+  if (number == ErrorNumber{}) return "";
+  return std::to_string(runtime::value(number)) + (subject.empty() ? "" : " " + subject);
 }
 
 // The working directory in the form the shortcut reader hands it back: folder, NUL, spaces.

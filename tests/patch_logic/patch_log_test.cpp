@@ -94,7 +94,7 @@ TEST_F(PatchLog, JudgesAMissingPredecessorByTheLastLineOnly) {
 }
 
 TEST_F(PatchLog, AnUnreadableNumberStopsTheRunWithTheLogUnchanged) {
-  const std::vector<std::pair<std::string, int>> cases = {
+  const std::vector<std::pair<std::string, ErrorNumber>> cases = {
       {"abc       01/01/2026\r\n1\r\n", kTypeMismatch},  // before the match
       {"0\r\n          01/01/2026\r\n", kTypeMismatch},  // no number, no match
       {"    \r\n1\r\n", kTypeMismatch},                  // a line of spaces counts
@@ -103,7 +103,9 @@ TEST_F(PatchLog, AnUnreadableNumberStopsTheRunWithTheLogUnchanged) {
   };
   for (const auto& [before, number] : cases) {
     sys.files[log] = before;
-    EXPECT_EQ(error_of([&] { form.controlla_file(log, 1); }), std::to_string(number) + " " + log) << before;
+    EXPECT_EQ(error_of([&] { form.controlla_file(log, 1); }),
+              std::to_string(runtime::value(number)) + " " + log)
+        << before;
     EXPECT_EQ(sys.files[log], before);
   }
   EXPECT_TRUE(sys.boxes.empty());

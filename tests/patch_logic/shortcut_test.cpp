@@ -83,9 +83,9 @@ TEST_F(Shortcuts, ProbesTheToolkitsAndCallsTheLastOneThatLoads) {
   const std::string tail = "., Veltrano Catalogo, C:\\Cat\\Sorvanta.exe, \"\"";
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"STKIT432", "VB5STKIT", "VB6STKIT"},
-       "create_shell_link_6(VB6STKIT.DLL, " + tail + ", -1, $(Programs))"},
-      {{"STKIT432", "VB5STKIT"}, "create_shell_link_4(VB5STKIT.DLL, " + tail + ")"},
-      {{"STKIT432"}, "create_shell_link_4(STKIT432.DLL, " + tail + ")"},
+       "create_shell_link(VB6STKIT.DLL, " + tail + ", -1, $(Programs))"},
+      {{"STKIT432", "VB5STKIT"}, "create_shell_link(VB5STKIT.DLL, " + tail + ")"},
+      {{"STKIT432"}, "create_shell_link(STKIT432.DLL, " + tail + ")"},
       {{}, ""},
   };
   for (const auto& [installed, call] : cases) {
@@ -94,7 +94,7 @@ TEST_F(Shortcuts, ProbesTheToolkitsAndCallsTheLastOneThatLoads) {
     sys.calls.clear();
     sys.files.erase(a + "\\Veltrano Catalogo.lnk");
     EXPECT_EQ(form.crea_collegamento(0, ".", "Veltrano Catalogo", R"(C:\Cat\Sorvanta.exe)"), !call.empty());
-    const auto calls = sys.calls_of({"create_shell_link_4", "create_shell_link_6"});
+    const auto calls = sys.calls_of({"create_shell_link"});
     EXPECT_EQ(calls, call.empty() ? std::vector<std::string>{} : std::vector{call});
     EXPECT_EQ(sys.files.count(a + "\\Veltrano Catalogo.lnk"), call.empty() ? 0u : 1u);
   }
@@ -115,7 +115,7 @@ TEST_F(Shortcuts, TheResultIsTrueOnlyForANonZeroAnswerOfACalledToolkit) {
   }
   sys.calls.clear();  // a chosen library is called without a probe, present or not
   EXPECT_FALSE(form.crea_collegamento(5, ".", "T", "P"));
-  EXPECT_EQ(sys.calls, std::vector<std::string>{"create_shell_link_4(VB5STKIT.DLL, ., T, P, \"\")"});
+  EXPECT_EQ(sys.calls, std::vector<std::string>{"create_shell_link(VB5STKIT.DLL, ., T, P, \"\")"});
 
   for (const auto& [answer, made] : {std::pair{1, true}, {7, true}, {-1, true}, {0, false}}) {
     sys.toolkits["STKIT432"].result = answer;

@@ -56,12 +56,12 @@ TEST_F(Update, RecordsThenReplacesTheLauncherThenEachShortcutRowByRow) {
                                   "VeltranoCatalogoUnistall.exe"};
   for (int row = 0; row < 3; ++row) {
     const std::string& t = titles[row];
-    expected.push_back("create_shell_link_4(STKIT432.DLL, ., " + t + ", " + html + "\\" + targets[row] +
+    expected.push_back("create_shell_link(STKIT432.DLL, ., " + t + ", " + html + "\\" + targets[row] +
                        ", \"\")");
     expected.push_back("copy_file(" + a + "\\" + t + ".lnk -> " + group + "\\" + t + ".lnk)");
     expected.push_back("delete_file(" + a + "\\" + t + ".lnk)");
   }
-  EXPECT_EQ(sys.calls_of({"write_file", "copy_file", "delete_file", "create_shell_link_4"}), expected);
+  EXPECT_EQ(sys.calls_of({"write_file", "copy_file", "delete_file", "create_shell_link"}), expected);
   EXPECT_EQ(sys.files[html + "\\Sorvanta.exe"], "new launcher");
   for (int row = 0; row < 3; ++row) {
     EXPECT_EQ(sys.files[group + "\\" + titles[row] + ".lnk"], "shortcut to " + html + "\\" + targets[row]);
@@ -168,7 +168,7 @@ TEST_F(Update, WhatCanBeKnownIsCheckedBeforeTheFirstWrite) {
       }
       EXPECT_EQ(error_of([&] { form1.correzione_path(as_read(folder), a); }), c.error) << c.what;
       EXPECT_EQ(run.files, before) << c.what;
-      EXPECT_TRUE(run.calls_of({"write_file", "copy_file", "delete_file", "create_shell_link_4"}).empty());
+      EXPECT_TRUE(run.calls_of({"write_file", "copy_file", "delete_file", "create_shell_link"}).empty());
     }
   }
 }

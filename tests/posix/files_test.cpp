@@ -9,9 +9,10 @@
 #include <gtest/gtest.h>
 
 #include "patch/errors.h"
-#include "patch/posix/posix_system.h"
-#include "patch/posix/unique_fd.h"
+#include "patch/posix/platform_system.h"
+#include "posix/unique_fd.h"
 #include "tests/support/child_process.h"
+#include "tests/support/run_error.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
@@ -19,19 +20,9 @@ namespace {
 namespace fs = std::filesystem;
 using ludrimex::RunError;
 using test_support::read_file;
+using test_support::run_error_of;
 using test_support::ScratchDir;
 using test_support::write_file;
-
-// The number and subject of the RunError `action` throws.
-template <typename Action>
-std::pair<int, std::string> error_of(Action action) {
-  try {
-    action();
-  } catch (const RunError& error) {
-    return {error.number(), error.subject()};
-  }
-  return {0, ""};
-}
 
 class Files : public ::testing::Test {
  protected:
@@ -43,8 +34,8 @@ class Files : public ::testing::Test {
 };
 
 TEST_F(Files, ReadAndWriteThroughBackslashPaths) {
-  EXPECT_EQ(error_of([&] { system.read_file(windows("patch.txt")); }),
-            std::make_pair(static_cast<int>(ludrimex::kFileNotFound), posix("patch.txt")));
+  EXPECT_EQ(run_error_of([&] { system.read_file(windows("patch.txt")); }),
+            std::make_pair(ludrimex::kFileNotFound, posix("patch.txt")));
   system.write_file(windows("patch.txt"), "1         06/12/2026\r\n");
   EXPECT_EQ(system.read_file(windows("patch.txt")), "1         06/12/2026\r\n");
   system.write_file(windows("patch.txt"), "x");
@@ -61,21 +52,22 @@ TEST_F(Files, ErrorNumbersNameTheFile) {
   write_file(posix("locked.txt"), "keep");
   fs::permissions(posix("locked.txt"),
                   fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  const int not_found = ludrimex::kFileNotFound, path_not_found = ludrimex::kPathNotFound,
-            denied = ludrimex::kPermissionDenied, access = ludrimex::kPathFileAccessError,
-            bad_name = ludrimex::kBadFileName;
+  const ludrimex::ErrorNumber not_found = ludrimex::kFileNotFound, path_not_found = ludrimex::kPathNotFound,
+                              denied = ludrimex::kPermissionDenied, access = ludrimex::kPathFileAccessError,
+                              bad_name = ludrimex::kBadFileName;
 
-  EXPECT_EQ(error_of([&] { system.read_file(windows("missing\\patch.txt")); }),
+  EXPECT_EQ(run_error_of([&] { system.read_file(windows("missing\\patch.txt")); }),
             std::make_pair(path_not_found, posix("missing/patch.txt")));
-  EXPECT_EQ(error_of([&] { system.read_file(windows("folder")); }).first, access);
-  EXPECT_EQ(error_of([&] { system.write_file(windows("missing\\patch.txt"), "x"); }).first, path_not_found);
-  EXPECT_EQ(error_of([&] { system.write_file(windows("locked.txt"), "x"); }),
+  EXPECT_EQ(run_error_of([&] { system.read_file(windows("folder")); }).first, access);
+  EXPECT_EQ(run_error_of([&] { system.write_file(windows("missing\\patch.txt"), "x"); }).first,
+            path_not_found);
+  EXPECT_EQ(run_error_of([&] { system.write_file(windows("locked.txt"), "x"); }),
             std::make_pair(denied, posix("locked.txt")));
-  EXPECT_EQ(error_of([&] { system.write_file(windows("folder"), "x"); }).first, access);
-  EXPECT_EQ(error_of([&] { system.read_file(windows(std::string(300, 'n'))); }).first, bad_name);
+  EXPECT_EQ(run_error_of([&] { system.write_file(windows("folder"), "x"); }).first, access);
+  EXPECT_EQ(run_error_of([&] { system.read_file(windows(std::string(300, 'n'))); }).first, bad_name);
   EXPECT_EQ(read_file(posix("locked.txt")), "keep");
   EXPECT_EQ(system.read_file(windows("locked.txt")), "keep");  // read-only is still readable
-  EXPECT_EQ(not_found, error_of([&] { system.delete_file(windows("none.lnk")); }).first);
+  EXPECT_EQ(not_found, run_error_of([&] { system.delete_file(windows("none.lnk")); }).first);
 }
 
 TEST_F(Files, Delete) {
@@ -85,10 +77,11 @@ TEST_F(Files, Delete) {
   fs::create_directory(posix("folder"));
   write_file(posix("ro.lnk"), "x");
   fs::permissions(posix("ro.lnk"), fs::perms::owner_read);
-  EXPECT_EQ(error_of([&] { system.delete_file(windows("a.lnk")); }).first, ludrimex::kFileNotFound);
-  EXPECT_EQ(error_of([&] { system.delete_file(windows("missing\\a.lnk")); }).first, ludrimex::kPathNotFound);
-  EXPECT_EQ(error_of([&] { system.delete_file(windows("folder")); }).first, ludrimex::kFileNotFound);
-  EXPECT_EQ(error_of([&] { system.delete_file(windows("ro.lnk")); }).first, ludrimex::kPermissionDenied);
+  EXPECT_EQ(run_error_of([&] { system.delete_file(windows("a.lnk")); }).first, ludrimex::kFileNotFound);
+  EXPECT_EQ(run_error_of([&] { system.delete_file(windows("missing\\a.lnk")); }).first,
+            ludrimex::kPathNotFound);
+  EXPECT_EQ(run_error_of([&] { system.delete_file(windows("folder")); }).first, ludrimex::kFileNotFound);
+  EXPECT_EQ(run_error_of([&] { system.delete_file(windows("ro.lnk")); }).first, ludrimex::kPermissionDenied);
   EXPECT_TRUE(fs::exists(posix("folder")));
   EXPECT_TRUE(fs::exists(posix("ro.lnk")));
 }
@@ -118,22 +111,22 @@ TEST_F(Files, CopyRefusalsLeaveTheDestinationAsItWas) {
   fs::permissions(posix("readonly.exe"), fs::perms::owner_read | fs::perms::owner_exec);
   fs::create_directory(posix("folder"));
 
-  EXPECT_EQ(error_of([&] { system.copy_file(windows("none.exe"), windows("x.exe")); }),
-            std::make_pair(static_cast<int>(ludrimex::kFileNotFound), posix("none.exe")));
-  EXPECT_EQ(error_of([&] { system.copy_file(windows("new.exe"), windows("missing\\x.exe")); }),
-            std::make_pair(static_cast<int>(ludrimex::kPathNotFound), posix("missing/x.exe")));
-  EXPECT_EQ(error_of([&] { system.copy_file(windows("new.exe"), windows("readonly.exe")); }),
-            std::make_pair(static_cast<int>(ludrimex::kPermissionDenied), posix("readonly.exe")));
-  EXPECT_EQ(error_of([&] { system.copy_file(windows("new.exe"), windows("folder")); }).first,
+  EXPECT_EQ(run_error_of([&] { system.copy_file(windows("none.exe"), windows("x.exe")); }),
+            std::make_pair(ludrimex::kFileNotFound, posix("none.exe")));
+  EXPECT_EQ(run_error_of([&] { system.copy_file(windows("new.exe"), windows("missing\\x.exe")); }),
+            std::make_pair(ludrimex::kPathNotFound, posix("missing/x.exe")));
+  EXPECT_EQ(run_error_of([&] { system.copy_file(windows("new.exe"), windows("readonly.exe")); }),
+            std::make_pair(ludrimex::kPermissionDenied, posix("readonly.exe")));
+  EXPECT_EQ(run_error_of([&] { system.copy_file(windows("new.exe"), windows("folder")); }).first,
             ludrimex::kPathFileAccessError);
-  EXPECT_EQ(error_of([&] { system.copy_file(windows("folder"), windows("x.exe")); }).first,
+  EXPECT_EQ(run_error_of([&] { system.copy_file(windows("folder"), windows("x.exe")); }).first,
             ludrimex::kPathFileAccessError);
   EXPECT_EQ(read_file(posix("readonly.exe")), "old");
 
   {  // a launcher that is running is in use
     test_support::RunningProcess running(posix("Lanciatore.exe"));
-    EXPECT_EQ(error_of([&] { system.copy_file(windows("new.exe"), windows("Lanciatore.exe")); }),
-              std::make_pair(static_cast<int>(ludrimex::kPermissionDenied), posix("Lanciatore.exe")));
+    EXPECT_EQ(run_error_of([&] { system.copy_file(windows("new.exe"), windows("Lanciatore.exe")); }),
+              std::make_pair(ludrimex::kPermissionDenied, posix("Lanciatore.exe")));
   }
   EXPECT_EQ(read_file(posix("Lanciatore.exe")), read_file("/bin/sleep"));
   std::size_t files = 0;
@@ -158,10 +151,11 @@ TEST_F(Files, DirFindsExactPathsWithTheAttributesAsked) {
   EXPECT_EQ(system.dir(windows("Veltrano*"), directory), "");  // exact names only: no patterns
   EXPECT_EQ(system.dir("/", directory), ".");
 
-  EXPECT_EQ(error_of([&] { system.dir("", directory); }).first, ludrimex::kInvalidArgument);
-  EXPECT_EQ(error_of([&] { system.dir(windows(std::string(300, 'n')), directory); }).first,
+  EXPECT_EQ(run_error_of([&] { system.dir("", directory); }).first, ludrimex::kInvalidArgument);
+  EXPECT_EQ(run_error_of([&] { system.dir(windows(std::string(300, 'n')), directory); }).first,
             ludrimex::kBadFileName);
-  EXPECT_EQ(error_of([&] { system.dir(std::string("a\0b", 3), directory); }).first, ludrimex::kBadFileName);
+  EXPECT_EQ(run_error_of([&] { system.dir(std::string("a\0b", 3), directory); }).first,
+            ludrimex::kBadFileName);
 }
 
 // Writing keeps the old file's bits, or refuses with the old bytes left, and leaves nothing beside it.
@@ -174,14 +168,14 @@ TEST_F(Files, WriteReplacesInOneStepOrNotAtAll) {
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 
   fs::permissions(posix("patch.txt"), fs::perms::owner_read);  // read-only: even root may not
-  EXPECT_EQ(error_of([&] { system.write_file(windows("patch.txt"), "newer"); }).first,
+  EXPECT_EQ(run_error_of([&] { system.write_file(windows("patch.txt"), "newer"); }).first,
             ludrimex::kPermissionDenied);
   fs::permissions(posix("patch.txt"), fs::perms::owner_read | fs::perms::owner_write);
   {
-    const ludrimex::posix::UniqueFd fd(::open(posix("patch.txt").c_str(), O_RDONLY));
+    const posix::UniqueFd fd(::open(posix("patch.txt").c_str(), O_RDONLY));
     int flags = FS_IMMUTABLE_FL;
     if (::ioctl(fd.get(), FS_IOC_SETFLAGS, &flags) == 0) {
-      EXPECT_EQ(error_of([&] { system.write_file(windows("patch.txt"), "newer"); }).first,
+      EXPECT_EQ(run_error_of([&] { system.write_file(windows("patch.txt"), "newer"); }).first,
                 ludrimex::kPermissionDenied);
       flags = 0;
       ::ioctl(fd.get(), FS_IOC_SETFLAGS, &flags);
@@ -198,12 +192,12 @@ TEST_F(Files, WhatIsNoRegularFileIsRefusedAtOnce) {
   ASSERT_EQ(::mkfifo(posix("fifo").c_str(), 0600), 0);
   fs::create_directory(posix("folder"));
   write_file(posix("file"), "x");
-  const int access = ludrimex::kPathFileAccessError;
+  const ludrimex::ErrorNumber access = ludrimex::kPathFileAccessError;
   for (const std::string& path : {windows("fifo"), std::string("/dev/null"), windows("folder")}) {
-    EXPECT_EQ(error_of([&] { system.read_file(path); }).first, access) << path;
-    EXPECT_EQ(error_of([&] { system.copy_file(path, windows("copy")); }).first, access) << path;
-    EXPECT_EQ(error_of([&] { system.copy_file(windows("file"), path); }).first, access) << path;
-    EXPECT_EQ(error_of([&] { system.write_file(path, "x"); }).first, access) << path;
+    EXPECT_EQ(run_error_of([&] { system.read_file(path); }).first, access) << path;
+    EXPECT_EQ(run_error_of([&] { system.copy_file(path, windows("copy")); }).first, access) << path;
+    EXPECT_EQ(run_error_of([&] { system.copy_file(windows("file"), path); }).first, access) << path;
+    EXPECT_EQ(run_error_of([&] { system.write_file(path, "x"); }).first, access) << path;
   }
   fs::create_symlink(posix("file"), posix("link"));
   fs::create_symlink(posix("none"), posix("dangling"));

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "patch/posix/posix_system.h"
+#include "patch/posix/platform_system.h"
 
 // GTK and fontconfig keep caches for the life of the process; they are not ours to free.
 extern "C" const char* __lsan_default_options() {

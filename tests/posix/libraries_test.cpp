@@ -9,11 +9,13 @@
 #include <gtest/gtest.h>
 
 #include "patch/errors.h"
-#include "patch/posix/posix_libraries.h"
-#include "patch/posix/posix_system.h"
+#include "patch/posix/platform_system.h"
+#include "patch/posix/toolkit_libraries.h"
 #include "shell_link/link.h"
+#include "tests/support/run_error.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/scratch_dir.h"
+#include "toolkit/entry.h"
 
 namespace {
 
@@ -21,20 +23,9 @@ namespace fs = std::filesystem;
 using ludrimex::RunError;
 using ludrimex::posix::LibraryLoader;
 using ludrimex::posix::PosixSystem;
+using test_support::run_error_of;
 using test_support::ScopedEnv;
 using test_support::ScratchDir;
-
-using Create4 = std::int32_t (*)(const char*, const char*, const char*, const char*);
-
-template <typename Action>
-int error_number(Action action) {
-  try {
-    action();
-  } catch (const RunError& error) {
-    return error.number();
-  }
-  return 0;
-}
 
 TEST(Libraries, WindowsNamesBecomeSharedObjectNames) {
   using ludrimex::posix::shared_object_name;
@@ -67,13 +58,15 @@ TEST(Libraries, OnlyTheShippedLibraryComesFromTheProgramsFolder) {
   EXPECT_NE(handle, 0u);
   loader.free(handle);
   EXPECT_EQ(loader.load("VB5STKIT"), 0u);
-  EXPECT_EQ(error_number([&] { loader.bind("VB5STKIT.DLL", "fCreateShellLink"); }), ludrimex::kFileNotFound);
+  EXPECT_EQ(run_error_of([&] { loader.bind("VB5STKIT.DLL", "fCreateShellLink"); }).first,
+            ludrimex::kFileNotFound);
 
   fs::remove(program / "STKIT432.so");
   test_support::write_file(program / "STKIT432.so", "not a library");
   LibraryLoader broken(program.path().string());
   EXPECT_EQ(broken.load("STKIT432"), 0u);
-  EXPECT_EQ(error_number([&] { broken.bind("STKIT432.DLL", "fCreateShellLink"); }), ludrimex::kDllLoadError);
+  EXPECT_EQ(run_error_of([&] { broken.bind("STKIT432.DLL", "fCreateShellLink"); }).first,
+            ludrimex::kDllLoadError);
 }
 
 class BoundToolkit : public ::testing::Test {
@@ -88,15 +81,15 @@ class BoundToolkit : public ::testing::Test {
 TEST_F(BoundToolkit, EachFormWritesItsShortcut) {
   PosixSystem system;
   EXPECT_EQ(
-      system.create_shell_link_4("STKIT432.DLL", ".", "Quattro", "C:\\Cat\\progetto_html\\Sorvanta.exe", ""),
+      system.create_shell_link("STKIT432.DLL", ".", "Quattro", "C:\\Cat\\progetto_html\\Sorvanta.exe", ""),
       1);
-  EXPECT_EQ(system.create_shell_link_6("VB6STKIT.DLL", ".", "Sei", "/opt/cat/Sorvanta.exe", "-x", -1,
-                                       "$(Programs)"),
-            1);
+  EXPECT_EQ(
+      system.create_shell_link("VB6STKIT.DLL", ".", "Sei", "/opt/cat/Sorvanta.exe", "-x", -1, "$(Programs)"),
+      1);
   const std::unique_ptr<void, int (*)(void*)> vb5(
       ::dlopen((std::string(VB5STKIT_DIR) + "/VB5STKIT.so").c_str(), RTLD_NOW | RTLD_LOCAL), &::dlclose);
   ASSERT_TRUE(vb5);
-  const auto create5 = reinterpret_cast<Create4>(::dlsym(vb5.get(), "fCreateShellLink"));
+  const auto create5 = reinterpret_cast<toolkit::CreateShellLink>(::dlsym(vb5.get(), "fCreateShellLink"));
   EXPECT_EQ(create5(".", "Cinque", "/opt/cat/VeltranoCatalogoUpdate.exe", ""), 1);
 
   const auto four = shell_link::load((programs / "Quattro.lnk").string());
@@ -110,16 +103,16 @@ TEST_F(BoundToolkit, EachFormWritesItsShortcut) {
 
 TEST_F(BoundToolkit, ABoundLibraryStaysAndAMissingOneIsAnError) {
   PosixSystem system;
-  EXPECT_EQ(system.create_shell_link_4("STKIT432.DLL", ".", "a", "/x/a.exe", ""), 1);
-  EXPECT_EQ(system.create_shell_link_4("STKIT432.DLL", "missing group", "b", "/x/b.exe", ""), 0);
+  EXPECT_EQ(system.create_shell_link("STKIT432.DLL", ".", "a", "/x/a.exe", ""), 1);
+  EXPECT_EQ(system.create_shell_link("STKIT432.DLL", "missing group", "b", "/x/b.exe", ""), 0);
   try {
-    system.create_shell_link_4("VB5STKIT.DLL", ".", "c", "/x/c.exe", "");
+    system.create_shell_link("VB5STKIT.DLL", ".", "c", "/x/c.exe", "");
     FAIL() << "VB5STKIT is not where this program looks";
   } catch (const RunError& error) {
     EXPECT_EQ(error.number(), ludrimex::kFileNotFound);
     EXPECT_EQ(error.subject(), "VB5STKIT.DLL");
   }
-  EXPECT_EQ(error_number([&] { system.bind_toolkit("libm.so.6"); }), ludrimex::kDllEntryNotFound);
+  EXPECT_EQ(run_error_of([&] { system.bind_toolkit("libm.so.6"); }).first, ludrimex::kDllEntryNotFound);
   system.bind_toolkit("VB6STKIT.DLL");
   EXPECT_FALSE(fs::exists(programs / "c.lnk"));
 }

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "patch/posix/posix_system.h"
+#include "patch/posix/platform_system.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/scratch_dir.h"
 

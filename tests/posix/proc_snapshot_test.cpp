@@ -6,8 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "patch/posix/posix_system.h"
-#include "patch/posix/proc_snapshot.h"
+#include "patch/posix/platform_system.h"
+#include "patch/posix/process_snapshot.h"
+#include "posix/process_list.h"
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_dir.h"
 
@@ -115,7 +116,7 @@ TEST(ProcSnapshot, ExeLinkElseCommName) {
   fs::create_directories(proc.path() / "self");
   test_support::write_file(proc.path() / "uptime", "1.0 2.0\n");
 
-  const auto processes = ludrimex::posix::read_process_list(proc.path().string());
+  const auto processes = posix::read_process_list(proc.path().string());
   ASSERT_EQ(processes.size(), 2u);
   EXPECT_EQ(processes[0].process_id, 7u);
   EXPECT_EQ(processes[0].exe_name, "kworker/0:1");
@@ -124,7 +125,7 @@ TEST(ProcSnapshot, ExeLinkElseCommName) {
   EXPECT_EQ(processes[1].exe_name, "Sorvanta.exe");
   EXPECT_EQ(processes[1].parent_process_id, 7u);
   EXPECT_EQ(processes[1].threads, 12u);
-  EXPECT_TRUE(ludrimex::posix::read_process_list((proc.path() / "none").string()).empty());
+  EXPECT_TRUE(posix::read_process_list((proc.path() / "none").string()).empty());
 }
 
 TEST(ProcSnapshot, TheNameFieldIsAlwaysTerminated) {

@@ -1,7 +1,7 @@
 // The user's menu folder standing in for the Start-menu Programs folder.
 #include <gtest/gtest.h>
 
-#include "patch/posix/posix_system.h"
+#include "patch/posix/platform_system.h"
 #include "tests/support/scoped_env.h"
 
 namespace {

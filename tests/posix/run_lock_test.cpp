@@ -3,13 +3,15 @@
 
 #include <gtest/gtest.h>
 
-#include "patch/posix/run_lock.h"
+#include "patch/posix/platform_system.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
 
-using ludrimex::posix::lock_single_run;
+std::unique_ptr<ludrimex::RunLock> lock_single_run(const std::string& name) {
+  return ludrimex::posix::PosixSystem().lock_single_run(name);
+}
 
 TEST(RunLock, OneHolderAtATimePerRuntimeFolderOrHome) {
   test_support::ScratchDir runtime, first;

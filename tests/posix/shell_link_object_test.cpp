@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "patch/posix/posix_shell_link.h"
-#include "patch/posix/posix_system.h"
+#include "patch/posix/platform_system.h"
+#include "patch/posix/shell_link.h"
 #include "shell_link/link.h"
 #include "tests/support/scratch_dir.h"
 
@@ -37,7 +37,7 @@ class LinkObject : public ::testing::Test {
  protected:
   ScratchDir dir;
   ludrimex::posix::PosixSystem system;
-  std::unique_ptr<ludrimex::ShellLink> link = system.create_shell_link();
+  std::unique_ptr<ludrimex::ShellLink> link = system.create_link_object();
 
   std::string save(const shell_link::NewLink& value) {
     shell_link::save(dir / "x.lnk", value);

@@ -4,10 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include "patch/posix/posix_system.h"
+#include "patch/posix/platform_system.h"
 #include "patch/posix/short_date.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/today.h"
 
 // glibc's newlocale keeps the list it builds from LOCPATH for good; only these tests set LOCPATH.
 extern "C" const char* __lsan_default_suppressions() {
@@ -28,15 +29,6 @@ std::tm sixth_of_december_2026() {
   return date;
 }
 
-std::string day_month_year_today() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  ::localtime_r(&now, &local);
-  char text[16];
-  std::strftime(text, sizeof text, "%d/%m/%Y", &local);
-  return text;
-}
-
 TEST(ShortDate, CAndPosixGiveDayMonthYear) {
   ScopedEnv all("LC_ALL", std::nullopt);
   ScopedEnv time("LC_TIME", std::nullopt);
@@ -53,9 +45,9 @@ TEST(ShortDate, CAndPosixGiveDayMonthYear) {
 
 TEST(ShortDate, TodayFromTheSystem) {
   ScopedEnv all("LC_ALL", "C");
-  const std::string before = day_month_year_today();
+  const std::string before = test_support::day_month_year_today();
   const std::string date = ludrimex::posix::PosixSystem().short_date();
-  const std::string after = day_month_year_today();
+  const std::string after = test_support::day_month_year_today();
   EXPECT_TRUE(date == before || date == after) << date;
   EXPECT_EQ(date.size(), 10u);
 }

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "patch/posix/posix_system.h"
+#include "patch/posix/platform_system.h"
 
 namespace {
 

@@ -10,16 +10,13 @@
 #include "shell_link/link.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/scratch_dir.h"
+#include "toolkit/entry.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using test_support::ScopedEnv;
 using test_support::ScratchDir;
-
-using Create4 = std::int32_t (*)(const char*, const char*, const char*, const char*);
-using Create6 = std::int32_t (*)(const char*, const char*, const char*, const char*, std::int32_t,
-                                 const char*);
 
 struct Closer {
   void operator()(void* handle) const { ::dlclose(handle); }
@@ -49,9 +46,10 @@ class Toolkit : public ::testing::Test {
 
 TEST_F(Toolkit, TheThreeLibrariesWriteTheSameShortcut) {
   const char* target = "C:\\Cat\\progetto_html\\Sorvanta.exe";
-  EXPECT_EQ(entry<Create4>(STKIT432_FILE)(".", "Quattro", target, ""), 1);
-  EXPECT_EQ(entry<Create4>(VB5STKIT_FILE)(".", "Cinque", target, ""), 1);
-  EXPECT_EQ(entry<Create6>(VB6STKIT_FILE)(".", "Sei", target, "", -1, "$(Programs)"), 1);
+  EXPECT_EQ(entry<toolkit::CreateShellLink>(STKIT432_FILE)(".", "Quattro", target, ""), 1);
+  EXPECT_EQ(entry<toolkit::CreateShellLink>(VB5STKIT_FILE)(".", "Cinque", target, ""), 1);
+  EXPECT_EQ(entry<toolkit::CreateShellLinkUnder>(VB6STKIT_FILE)(".", "Sei", target, "", -1, "$(Programs)"),
+            1);
   for (const char* title : {"Quattro", "Cinque", "Sei"}) {
     const shell_link::Link link = read(programs / (std::string(title) + ".lnk"));
     EXPECT_EQ(link.info.path(), "C:/Cat/progetto_html/Sorvanta.exe") << title;
@@ -62,7 +60,7 @@ TEST_F(Toolkit, TheThreeLibrariesWriteTheSameShortcut) {
 }
 
 TEST_F(Toolkit, GroupsTargetsAndArguments) {
-  const auto create = entry<Create4>(STKIT432_FILE);
+  const auto create = entry<toolkit::CreateShellLink>(STKIT432_FILE);
   EXPECT_EQ(create("Veltrano Catalogo", "Veltrano Catalogo", "/home/anna/Città/progetto_html/Sorvanta.exe",
                    "-a \\b"),
             1);
@@ -85,13 +83,13 @@ TEST_F(Toolkit, FollowsXdgDataHome) {
   ScratchDir data;
   ScopedEnv xdg("XDG_DATA_HOME", data.path().string());
   fs::create_directories(data.path() / "applications");
-  EXPECT_EQ(entry<Create4>(STKIT432_FILE)(".", "X", "/a/b.exe", ""), 1);
+  EXPECT_EQ(entry<toolkit::CreateShellLink>(STKIT432_FILE)(".", "X", "/a/b.exe", ""), 1);
   EXPECT_TRUE(fs::exists(data.path() / "applications/X.lnk"));
   EXPECT_FALSE(fs::exists(programs / "X.lnk"));
 }
 
 TEST_F(Toolkit, FailuresReturnZeroAndWriteNothing) {
-  const auto create = entry<Create4>(STKIT432_FILE);
+  const auto create = entry<toolkit::CreateShellLink>(STKIT432_FILE);
   EXPECT_EQ(create("Missing Group", "X", "/a/b.exe", ""), 0);
   EXPECT_EQ(create(".", "", "/a/b.exe", ""), 0);
   EXPECT_EQ(create(".", "a/b", "/a/b.exe", ""), 0);
@@ -100,18 +98,19 @@ TEST_F(Toolkit, FailuresReturnZeroAndWriteNothing) {
   fs::create_directory(programs / "Taken.lnk");  // a folder where the file should go
   EXPECT_EQ(create(".", "Taken", "/a/b.exe", ""), 0);
 
-  const auto create6 = entry<Create6>(VB6STKIT_FILE);
-  EXPECT_EQ(create6(".", "AllUsers", "/a/b.exe", "", 0, "$(Programs)"), 0);
-  EXPECT_EQ(create6(".", "Elsewhere", "/a/b.exe", "", -1, "$(AppPath)"), 0);
-  EXPECT_EQ(create6(".", "NoParent", "/a/b.exe", "", -1, nullptr), 0);
+  const auto create_under = entry<toolkit::CreateShellLinkUnder>(VB6STKIT_FILE);
+  EXPECT_EQ(create_under(".", "AllUsers", "/a/b.exe", "", 0, "$(Programs)"), 0);
+  EXPECT_EQ(create_under(".", "Elsewhere", "/a/b.exe", "", -1, "$(AppPath)"), 0);
+  EXPECT_EQ(create_under(".", "NoParent", "/a/b.exe", "", -1, nullptr), 0);
 
   std::size_t entries = 0;
   for ([[maybe_unused]] const auto& item : fs::directory_iterator(programs)) ++entries;
   EXPECT_EQ(entries, 2u);  // the group and the folder made above, nothing else
 }
 
-TEST_F(Toolkit, TheSixArgumentFormTakesASubfolderOfPrograms) {
-  EXPECT_EQ(entry<Create6>(VB6STKIT_FILE)(".", "Sub", "/a/b.exe", "", -1, "$(programs)\\Veltrano Catalogo"),
+TEST_F(Toolkit, TheFolderFormTakesASubfolderOfPrograms) {
+  EXPECT_EQ(entry<toolkit::CreateShellLinkUnder>(VB6STKIT_FILE)(".", "Sub", "/a/b.exe", "", -1,
+                                                                "$(programs)\\Veltrano Catalogo"),
             1);
   EXPECT_TRUE(fs::exists(programs / "Veltrano Catalogo/Sub.lnk"));
 }

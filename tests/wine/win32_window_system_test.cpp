@@ -224,10 +224,10 @@ TEST_F(Win32WindowSystemTest, PrintingWithoutAPageDoesNothingOtherCommandsStillF
   EXPECT_FALSE(system->ending());
   EXPECT_TRUE(::IsWindow(handle_of(popup.window())));
   try {
-    popup.web2().exec_wb(7, kOleCmdExecOptDoDefault, 0, 0);  // OLECMDID_PRINTPREVIEW
+    popup.web2().exec_wb(7, 0, 0, 0);  // OLECMDID_PRINTPREVIEW, OLECMDEXECOPT_DODEFAULT
     ADD_FAILURE() << "a command the control refuses went through";
   } catch (const RunError& error) {
-    EXPECT_LT(error.number(), 0) << "an HRESULT from ExecWB";
+    EXPECT_LT(runtime::value(error.number()), 0) << "an HRESULT from ExecWB";
   }
 }
 

@@ -14,6 +14,7 @@
 
 #include "patch/errors.h"
 #include "patch/system.h"
+#include "tests/support/run_error.h"
 #include "tests/wine/wine_support.h"
 #include "win32/scoped.h"
 #include "win32/text.h"
@@ -46,19 +47,7 @@ std::string text_form(const std::string& value) {
   return form + std::string(255 - form.size(), ' ');
 }
 
-// The number and file of the error `action` raises; 0 and "" when it raises none.
-std::pair<int, std::string> failure(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const RunError& e) {
-    return {e.number(), e.subject()};
-  }
-  return {0, ""};
-}
-
-int error_number(const std::function<void()>& action) {
-  return failure(action).first;
-}
+using test_support::run_error_of;
 
 TEST_F(WindowsSystemTest, ProgramsFolderIsTheUsersStartMenuProgramsFolder) {
   const std::string programs = system->special_folder("Programs");
@@ -89,7 +78,8 @@ TEST_F(WindowsSystemTest, DirectorySearchAdmitsFoldersOnlyWithTheDirectoryAttrib
   EXPECT_EQ(system->dir(base + "\\*.txt", ludrimex::kAttrNormal), "file.txt");
   EXPECT_EQ(system->dir(base + "\\missing", ludrimex::kAttrDirectory), "");
   EXPECT_EQ(system->dir(base + "\\missing\\deeper", ludrimex::kAttrDirectory), "");
-  EXPECT_EQ(error_number([&] { system->dir("", ludrimex::kAttrDirectory); }), ludrimex::kInvalidArgument);
+  EXPECT_EQ(run_error_of([&] { system->dir("", ludrimex::kAttrDirectory); }).first,
+            ludrimex::kInvalidArgument);
 }
 
 struct Toolkit {
@@ -102,9 +92,9 @@ class ToolkitShortcutTest : public WindowsSystemTest, public ::testing::WithPara
   std::int32_t create(const std::string& gruppo, const std::string& titolo, const std::string& percorso) {
     const std::string library = u8(built(GetParam().library));
     if (GetParam().form == 6) {
-      return system->create_shell_link_6(library, gruppo, titolo, percorso, "", -1, "$(Programs)");
+      return system->create_shell_link(library, gruppo, titolo, percorso, "", -1, "$(Programs)");
     }
-    return system->create_shell_link_4(library, gruppo, titolo, percorso, "");
+    return system->create_shell_link(library, gruppo, titolo, percorso, "");
   }
 };
 
@@ -121,7 +111,7 @@ TEST_P(ToolkitShortcutTest, MakesAShortcutTheLinkObjectReadsBackInTheReadersForm
   EXPECT_EQ(utf8(fields.working_directory), html);
   EXPECT_EQ(fields.arguments, L"");
 
-  const auto link = system->create_shell_link();
+  const auto link = system->create_link_object();
   ASSERT_FALSE(ludrimex::failed(link->load(u8(link_file), 0)));
   auto directory = spaces();
   ASSERT_FALSE(ludrimex::failed(link->get_working_directory(directory)));
@@ -143,7 +133,7 @@ TEST_P(ToolkitShortcutTest, MakesItInAGroupThatExistsAndFailsForOneThatDoesNot) 
 }
 
 TEST_P(ToolkitShortcutTest, TextOutsideTheAnsiCodePageIsRefusedRatherThanMangled) {
-  EXPECT_EQ(error_number([&] { create(".", "Каталог", "C:\\Cat\\Sorvanta.exe"); }),
+  EXPECT_EQ(run_error_of([&] { create(".", "Каталог", "C:\\Cat\\Sorvanta.exe"); }).first,
             ludrimex::kInvalidArgument);
   EXPECT_FALSE(fs::exists(programs_folder() / L"Каталог.lnk"));
   EXPECT_FALSE(fs::exists(programs_folder() / L"???????.lnk"));
@@ -166,29 +156,30 @@ TEST_F(WindowsSystemTest, TheSixArgumentFormWritesOnlyUnderTheUsersProgramsFolde
   const std::string library = u8(built(VB6STKIT_DLL));
   const fs::path sub = programs_folder() / L"Sotto";
   fs::create_directory(sub);
-  EXPECT_NE(system->create_shell_link_6(library, ".", "Voce", "C:\\Cat\\a.exe", "", -1, "$(PROGRAMS)\\Sotto"),
+  EXPECT_NE(system->create_shell_link(library, ".", "Voce", "C:\\Cat\\a.exe", "", -1, "$(PROGRAMS)\\Sotto"),
             0);
   EXPECT_TRUE(fs::exists(sub / L"Voce.lnk"));
-  EXPECT_EQ(system->create_shell_link_6(library, ".", "Comune", "C:\\Cat\\a.exe", "", 0, "$(Programs)"), 0);
-  EXPECT_EQ(system->create_shell_link_6(library, ".", "Altrove", "C:\\Cat\\a.exe", "", -1, "C:\\"), 0);
+  EXPECT_EQ(system->create_shell_link(library, ".", "Comune", "C:\\Cat\\a.exe", "", 0, "$(Programs)"), 0);
+  EXPECT_EQ(system->create_shell_link(library, ".", "Altrove", "C:\\Cat\\a.exe", "", -1, "C:\\"), 0);
   EXPECT_FALSE(fs::exists(L"C:\\Altrove.lnk"));
   fs::remove_all(sub);
 }
 
 TEST_F(WindowsSystemTest, ALibraryOrEntryThatCannotBeBoundIsAnErrorNamingTheLibrary) {
   std::ofstream(scratch / L"ROTTA.DLL") << "not a library";
-  const std::array<std::pair<std::string, int>, 5> cases{{
+  const std::array<std::pair<std::string, ludrimex::ErrorNumber>, 5> cases{{
       {"NOSUCHKIT.DLL", ludrimex::kFileNotFound},
       {"VB6STKIT.DLL", ludrimex::kFileNotFound},  // not in the system folder; the build's is not taken
       {u8(scratch / L"ROTTA.DLL"), ludrimex::kDllLoadError},
       {"shlwapi.dll", ludrimex::kDllEntryNotFound},
-      {u8(built(VB6STKIT_DLL)), 0},
+      {u8(built(VB6STKIT_DLL)), ludrimex::ErrorNumber{}},
   }};
   for (const auto& [library, number] : cases) {
     const std::string& name = library;  // clang 14 (the linter) captures no structured binding
-    EXPECT_EQ(failure([&] { system->bind_toolkit(name); }), std::pair(number, number ? library : ""));
+    EXPECT_EQ(run_error_of([&] { system->bind_toolkit(name); }),
+              std::pair(number, number != ludrimex::ErrorNumber{} ? library : ""));
   }
-  EXPECT_EQ(error_number([&] { system->create_shell_link_4("NOSUCHKIT.DLL", ".", "a", "C:\\b", ""); }),
+  EXPECT_EQ(run_error_of([&] { system->create_shell_link("NOSUCHKIT.DLL", ".", "a", "C:\\b", ""); }).first,
             ludrimex::kFileNotFound);
 }
 
@@ -203,7 +194,7 @@ TEST_F(WindowsSystemTest, LinkObjectAnswersEveryQueryOfTheReader) {
                     .icon_index = 3,
                     .hotkey = kControlK,
                     .show_cmd = SW_SHOWMAXIMIZED});
-  const auto link = system->create_shell_link();
+  const auto link = system->create_link_object();
   ASSERT_FALSE(ludrimex::failed(link->load(u8(file), 0)));
 
   auto buffer = spaces();
@@ -233,14 +224,14 @@ TEST_F(WindowsSystemTest, LongTextIsCutToTheBufferOnACharacterBoundary) {
   write_link(scratch / L"lungo.lnk", {.target = L"C:\\x.exe", .working_directory = long_folder});
   write_link(scratch / L"accento.lnk", {.target = L"C:\\x.exe", .working_directory = straddling});
 
-  auto link = system->create_shell_link();
+  auto link = system->create_link_object();
   ASSERT_FALSE(ludrimex::failed(link->load(u8(scratch / L"lungo.lnk"), 0)));
   auto buffer = spaces();
   ASSERT_FALSE(ludrimex::failed(link->get_working_directory(buffer)));
   EXPECT_EQ(std::string(buffer.data(), 254), utf8(long_folder).substr(0, 254));
   EXPECT_EQ(buffer[254], '\0');
 
-  link = system->create_shell_link();
+  link = system->create_link_object();
   ASSERT_FALSE(ludrimex::failed(link->load(u8(scratch / L"accento.lnk"), 0)));
   buffer = spaces();
   ASSERT_FALSE(ludrimex::failed(link->get_working_directory(buffer)));
@@ -251,9 +242,9 @@ TEST_F(WindowsSystemTest, LongTextIsCutToTheBufferOnACharacterBoundary) {
 
 TEST_F(WindowsSystemTest, LoadFailsForAMissingFileOrOneThatIsNoShortcut) {
   std::ofstream(scratch / L"finto.lnk") << "not a shortcut at all, but long enough to look at";
-  auto link = system->create_shell_link();
+  auto link = system->create_link_object();
   EXPECT_TRUE(ludrimex::failed(link->load(u8(scratch / L"manca.lnk"), 0)));
-  link = system->create_shell_link();
+  link = system->create_link_object();
   EXPECT_TRUE(ludrimex::failed(link->load(u8(scratch / L"finto.lnk"), 0)));
 }
 
@@ -391,16 +382,22 @@ TEST_F(WindowsSystemTest, FilesKeepEveryByteAndFailuresNameTheFile) {
   const std::string missing = u8(scratch / L"manca.txt");
   const std::string no_folder = u8(scratch / L"manca" / L"Sorvanta.exe");
   const std::string copy = u8(scratch / L"copia.txt");
-  EXPECT_EQ(failure([&] { system->read_file(missing); }), std::pair(53, missing));
-  EXPECT_EQ(failure([&] { system->delete_file(missing); }), std::pair(53, missing));
-  EXPECT_EQ(failure([&] { system->copy_file(missing, copy); }), std::pair(53, missing));
-  EXPECT_EQ(failure([&] { system->copy_file(copy, no_folder); }), std::pair(76, no_folder));
-  EXPECT_EQ(failure([&] { system->write_file(no_folder, "x"); }), std::pair(76, no_folder));
+  EXPECT_EQ(run_error_of([&] { system->read_file(missing); }), std::pair(ludrimex::kFileNotFound, missing));
+  EXPECT_EQ(run_error_of([&] { system->delete_file(missing); }), std::pair(ludrimex::kFileNotFound, missing));
+  EXPECT_EQ(run_error_of([&] { system->copy_file(missing, copy); }),
+            std::pair(ludrimex::kFileNotFound, missing));
+  EXPECT_EQ(run_error_of([&] { system->copy_file(copy, no_folder); }),
+            std::pair(ludrimex::kPathNotFound, no_folder));
+  EXPECT_EQ(run_error_of([&] { system->write_file(no_folder, "x"); }),
+            std::pair(ludrimex::kPathNotFound, no_folder));
   // A folder where a file is expected is refused at once.
   const std::string folder = u8(scratch.path());
-  EXPECT_EQ(failure([&] { system->read_file(folder); }), std::pair(75, folder));
-  EXPECT_EQ(failure([&] { system->write_file(folder, "x"); }), std::pair(75, folder));
-  EXPECT_EQ(failure([&] { system->copy_file(copy, folder); }), std::pair(75, folder));
+  EXPECT_EQ(run_error_of([&] { system->read_file(folder); }),
+            std::pair(ludrimex::kPathFileAccessError, folder));
+  EXPECT_EQ(run_error_of([&] { system->write_file(folder, "x"); }),
+            std::pair(ludrimex::kPathFileAccessError, folder));
+  EXPECT_EQ(run_error_of([&] { system->copy_file(copy, folder); }),
+            std::pair(ludrimex::kPathFileAccessError, folder));
 
   // An installed launcher in use. (A read-only one can't be shown here: the tests run as root, and
   // Wine keeps the read-only attribute in the Unix permissions, which root ignores.)
@@ -409,7 +406,8 @@ TEST_F(WindowsSystemTest, FilesKeepEveryByteAndFailuresNameTheFile) {
   win32::KernelHandle in_use(::CreateFileW((scratch / L"Sorvanta.exe").c_str(), GENERIC_READ, 0, nullptr,
                                            OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(in_use);
-  EXPECT_EQ(failure([&] { system->copy_file(copy, installed); }), std::pair(70, installed));
+  EXPECT_EQ(run_error_of([&] { system->copy_file(copy, installed); }),
+            std::pair(ludrimex::kPermissionDenied, installed));
 }
 
 struct CopyCase {

@@ -88,7 +88,7 @@ std::int32_t create_shell_link(const char* group, const char* title, const char*
 
 extern "C" {
 
-#if VELTRANO_TOOLKIT_FORM == 6
+#if TOOLKIT_TAKES_FOLDER
 std::int32_t WINAPI fCreateShellLink(char* gruppo, char* titolo, char* percorso, char* argomenti,
                                      std::int32_t privato, char* genitore) {
   return create_shell_link(gruppo, titolo, percorso, argomenti, privato != 0, genitore);

@@ -1,4 +1,4 @@
-#include "patch/posix/proc_snapshot.h"
+#include "posix/process_list.h"
 
 #include <dirent.h>
 #include <unistd.h>
@@ -10,10 +10,8 @@
 #include <memory>
 #include <string_view>
 
-namespace ludrimex::posix {
+namespace posix {
 namespace {
-
-constexpr std::int32_t kNormalPriority = 8;
 
 struct DirCloser {
   void operator()(DIR* dir) const { ::closedir(dir); }
@@ -86,33 +84,4 @@ std::vector<ProcessInfo> read_process_list(const std::string& proc_root) {
   return processes;
 }
 
-bool ProcSnapshot::first(ProcessEntry& entry) {
-  if (entry.size < sizeof(ProcessEntry)) return false;  // as Process32First refuses a short record
-  position_ = 0;
-  return fill(entry);
-}
-
-bool ProcSnapshot::next(ProcessEntry& entry) {
-  if (entry.size < sizeof(ProcessEntry) || position_ >= processes_.size()) return false;
-  ++position_;
-  return fill(entry);
-}
-
-bool ProcSnapshot::fill(ProcessEntry& entry) const {
-  if (position_ >= processes_.size()) return false;
-  const ProcessInfo& process = processes_[position_];
-  entry.usage = 0;
-  entry.process_id = process.process_id;
-  entry.default_heap_id = 0;
-  entry.module_id = 0;
-  entry.threads = process.threads;
-  entry.parent_process_id = process.parent_process_id;
-  entry.priority_class_base = kNormalPriority;
-  entry.flags = 0;
-  entry.exe_file.fill('\0');
-  const std::size_t length = std::min(process.exe_name.size(), entry.exe_file.size() - 1);
-  std::copy_n(process.exe_name.begin(), length, entry.exe_file.begin());
-  return true;
-}
-
-}  // namespace ludrimex::posix
+}  // namespace posix

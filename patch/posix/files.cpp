@@ -1,4 +1,4 @@
-#include "patch/posix/posix_files.h"
+#include "patch/posix/files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,16 +7,18 @@
 #include <cerrno>
 #include <functional>
 #include <optional>
-#include <string_view>
 
 #include "patch/errors.h"
-#include "patch/posix/posix_paths.h"
-#include "patch/posix/unique_fd.h"
+#include "patch/posix/platform_system.h"
 #include "patch/system.h"
+#include "posix/file_io.h"
+#include "posix/folders.h"
+#include "posix/unique_fd.h"
 
 namespace ludrimex::posix {
 
-using Fd = UniqueFd;
+using Fd = ::posix::UniqueFd;
+using ::posix::to_posix_path;
 
 RunError error_for(int error, const std::string& path) {
   switch (error) {
@@ -65,28 +67,6 @@ std::string bare_name(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-void write_all(const Fd& fd, std::string_view bytes, const std::string& path) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw error_for(errno, path);
-    done += static_cast<std::size_t>(n);
-  }
-}
-
-std::string read_all(const Fd& fd, const std::string& path) {
-  std::string bytes;
-  char chunk[65536];
-  while (true) {
-    const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw error_for(errno, path);
-    if (n == 0) return bytes;
-    bytes.append(chunk, static_cast<std::size_t>(n));
-  }
-}
-
 // Opens a regular file for reading. O_NONBLOCK keeps a FIFO or a device from holding the run up: they
 // are refused like a folder, at once.
 Fd open_for_reading(const std::string& path) {
@@ -115,39 +95,20 @@ std::optional<mode_t> check_replaceable(const std::string& path) {
   return info.st_mode & 07777;
 }
 
-// Writes the new content beside `path` with `fill`, then renames it over `path`: whatever fails, or
-// whenever the process dies, `path` holds its old bytes or the new ones, never a part. The file keeps
-// the permission bits it had; a new one gets `new_mode` (or the umask's default).
-void replace_file(const std::string& path, std::optional<mode_t> new_mode,
-                  const std::function<void(const Fd&)>& fill) {
-  const std::optional<mode_t> kept = check_replaceable(path);
-  std::string temporary;
-  Fd target;
-  for (int attempt = 0; !target; ++attempt) {
-    temporary = path + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-    target = Fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!target && (errno != EEXIST || attempt == 100)) throw missing_error(errno, path);
-  }
-  try {
-    fill(target);
-    const std::optional<mode_t> mode = kept ? kept : new_mode;
-    if (mode && ::fchmod(target.get(), *mode) != 0) throw error_for(errno, path);
-    if (::fsync(target.get()) != 0 || target.close() != 0) throw error_for(errno, path);
-    if (::rename(temporary.c_str(), path.c_str()) != 0) throw error_for(errno, path);
-  } catch (...) {
-    ::unlink(temporary.c_str());
-    throw;
-  }
+// What the posix helpers met, as the Windows runtime would report it.
+RunError run_error(const ::posix::PathError& error) {
+  return missing_error(error.code().value(), error.path());
 }
 
-void copy_all(const Fd& source, const std::string& from, const Fd& target, const std::string& to) {
-  char chunk[65536];
-  while (true) {
-    const ssize_t n = ::read(source.get(), chunk, sizeof chunk);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw error_for(errno, from);
-    if (n == 0) return;
-    write_all(target, std::string_view(chunk, static_cast<std::size_t>(n)), to);
+// Replaces `path` in one step after the checks Windows makes. The file keeps the permission bits it
+// had; a new one gets `new_mode` (or the umask's default).
+void replace_file(const std::string& path, std::optional<mode_t> new_mode,
+                  const std::function<void(int)>& fill) {
+  const std::optional<mode_t> kept = check_replaceable(path);
+  try {
+    ::posix::replace_atomically(path, kept ? kept : new_mode, fill);
+  } catch (const ::posix::PathError& error) {
+    throw run_error(error);
   }
 }
 
@@ -160,7 +121,7 @@ void refuse_read_only(const std::string& path) {
 
 }  // namespace
 
-std::string dir(const std::string& windows_path, int attributes) {
+std::string PosixSystem::dir(const std::string& windows_path, int attributes) {
   if (windows_path.empty()) throw RunError(kInvalidArgument);
   if (windows_path.find('\0') != std::string::npos) throw RunError(kBadFileName, windows_path);
   const std::string path = to_posix_path(windows_path);
@@ -174,7 +135,11 @@ std::string dir(const std::string& windows_path, int attributes) {
   return bare_name(path);
 }
 
-FileKind file_kind(const std::string& windows_path) {
+bool PosixSystem::is_absolute_path(const std::string& path) {
+  return to_posix_path(path).starts_with('/');
+}
+
+FileKind PosixSystem::file_kind(const std::string& windows_path) {
   if (windows_path.find('\0') != std::string::npos) throw RunError(kBadFileName, windows_path);
   const std::string path = to_posix_path(windows_path);
   struct stat info {};
@@ -186,17 +151,21 @@ FileKind file_kind(const std::string& windows_path) {
   return S_ISDIR(info.st_mode) ? FileKind::kFolder : FileKind::kOther;
 }
 
-std::string read_file(const std::string& windows_path) {
+std::string PosixSystem::read_file(const std::string& windows_path) {
   const std::string path = to_posix_path(windows_path);
-  return read_all(open_for_reading(path), path);
+  try {
+    return ::posix::read_all(open_for_reading(path).get(), path);
+  } catch (const ::posix::PathError& error) {
+    throw run_error(error);
+  }
 }
 
-void write_file(const std::string& windows_path, const std::string& bytes) {
+void PosixSystem::write_file(const std::string& windows_path, const std::string& bytes) {
   const std::string path = to_posix_path(windows_path);
-  replace_file(path, std::nullopt, [&](const Fd& target) { write_all(target, bytes, path); });
+  replace_file(path, std::nullopt, [&](int target) { ::posix::write_all(target, bytes, path); });
 }
 
-void delete_file(const std::string& windows_path) {
+void PosixSystem::delete_file(const std::string& windows_path) {
   const std::string path = to_posix_path(windows_path);
   struct stat info {};
   if (::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) throw RunError(kFileNotFound, path);
@@ -204,13 +173,14 @@ void delete_file(const std::string& windows_path) {
   if (::unlink(path.c_str()) != 0) throw missing_error(errno, path);
 }
 
-void copy_file(const std::string& windows_from, const std::string& windows_to) {
+void PosixSystem::copy_file(const std::string& windows_from, const std::string& windows_to) {
   const std::string from = to_posix_path(windows_from);
   const std::string to = to_posix_path(windows_to);
   const Fd source = open_for_reading(from);
   struct stat source_info {};
   if (::fstat(source.get(), &source_info) != 0) throw error_for(errno, from);
-  replace_file(to, source_info.st_mode & 0777, [&](const Fd& target) { copy_all(source, from, target, to); });
+  replace_file(to, source_info.st_mode & 0777,
+               [&](int target) { ::posix::write_all(target, ::posix::read_all(source.get(), from), to); });
 }
 
 }  // namespace ludrimex::posix

@@ -1,8 +1,9 @@
 #pragma once
-// The Linux stand-ins' rules for paths, shared by the installer's System and the toolkit libraries.
+// The Linux stand-ins' rules for paths and the folders they use: the user's menu folder, the running
+// program's folder.
 #include <string>
 
-namespace ludrimex::posix {
+namespace posix {
 
 // A path as the Windows program builds it, made usable on Linux: every '\' becomes '/'.
 std::string to_posix_path(std::string path);
@@ -20,4 +21,4 @@ std::string programs_folder();
 // for "/" itself.
 std::string executable_folder();
 
-}  // namespace ludrimex::posix
+}  // namespace posix

@@ -1,5 +1,3 @@
-#include "patch/win32/link_object.h"
-
 #include <windows.h>  // first: the headers below need it
 
 #include <shlobj.h>
@@ -10,6 +8,7 @@
 #include <string>
 
 #include "patch/errors.h"
+#include "patch/win32/platform_system.h"
 #include "win32/scoped.h"
 #include "win32/text.h"
 
@@ -18,10 +17,6 @@ namespace {
 
 // Room for any string a .lnk file can store (its counts are 16-bit).
 constexpr int kWideCapacity = 65536;
-
-bool is_continuation_byte(char c) {
-  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
 
 class LinkObject final : public ShellLink {
  public:
@@ -91,7 +86,7 @@ class LinkObject final : public ShellLink {
     const HRESULT hr = query(text.data(), capacity);
     if (FAILED(hr)) return hr;
     text.resize(std::wcslen(text.c_str()));
-    write_text(buffer, text);
+    write_link_text(buffer, win32::to_utf8(text));
     return hr;
   }
 
@@ -101,18 +96,7 @@ class LinkObject final : public ShellLink {
 
 }  // namespace
 
-void write_text(std::span<char> buffer, std::wstring_view value) {
-  if (buffer.empty()) return;
-  const std::string utf8 = win32::to_utf8(value);
-  std::size_t n = std::min(utf8.size(), buffer.size() - 1);
-  if (n < utf8.size()) {
-    while (n > 0 && is_continuation_byte(utf8[n])) --n;
-  }
-  std::memcpy(buffer.data(), utf8.data(), n);
-  buffer[n] = '\0';
-}
-
-std::unique_ptr<ShellLink> create_link_object() {
+std::unique_ptr<ShellLink> WindowsSystem::create_link_object() {
   win32::ComPtr<IShellLinkW> link;
   if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 link.put_void()))) {

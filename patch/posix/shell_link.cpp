@@ -1,55 +1,48 @@
-#include "patch/posix/posix_shell_link.h"
+#include "patch/posix/shell_link.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <system_error>
 
-#include "patch/posix/posix_paths.h"
+#include "patch/posix/platform_system.h"
+#include "posix/folders.h"
 
 namespace ludrimex::posix {
 namespace {
 
-// The statuses the shell gives for these failures.
-constexpr Status kFileNotFound = static_cast<Status>(0x80070002);  // HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)
-constexpr Status kPathNotFound = static_cast<Status>(0x80070003);
-constexpr Status kAccessDenied = static_cast<Status>(0x80070005);
-constexpr Status kInvalidArgument = static_cast<Status>(0x80070057);  // E_INVALIDARG
-constexpr std::uint32_t kUncPriority = 0x2;                           // SLGP_UNCPRIORITY
+// The HRESULTs the shell gives for these failures: HRESULT_FROM_WIN32 of ERROR_FILE_NOT_FOUND,
+// ERROR_PATH_NOT_FOUND and ERROR_ACCESS_DENIED, and E_INVALIDARG.
+constexpr Status kHrFileNotFound = static_cast<Status>(0x80070002);
+constexpr Status kHrPathNotFound = static_cast<Status>(0x80070003);
+constexpr Status kHrAccessDenied = static_cast<Status>(0x80070005);
+constexpr Status kHrInvalidArgument = static_cast<Status>(0x80070057);
 
 Status status_of(const std::system_error& error) {
   switch (error.code().value()) {
     case ENOENT:
-      return kFileNotFound;
+      return kHrFileNotFound;
     case ENOTDIR:
-      return kPathNotFound;
+      return kHrPathNotFound;
     case EACCES:
     case EPERM:
-      return kAccessDenied;
+      return kHrAccessDenied;
     default:
       return kFail;
   }
 }
 
-bool is_continuation(char c) {
-  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+// `text` and a NUL at the start of `buffer`, as the shell writes a link's text; fails on an empty
+// buffer.
+Status copy_to_buffer(const std::string& text, std::span<char> buffer) {
+  if (buffer.empty()) return kHrInvalidArgument;
+  write_link_text(buffer, text);
+  return kOk;
 }
 
 }  // namespace
 
-Status copy_to_buffer(const std::string& text, std::span<char> buffer) {
-  if (buffer.empty()) return kInvalidArgument;
-  std::size_t length = std::min(text.size(), buffer.size() - 1);
-  if (length < text.size()) {
-    while (length > 0 && is_continuation(text[length])) --length;  // `length` now starts a character
-  }
-  std::copy_n(text.begin(), length, buffer.begin());
-  buffer[length] = '\0';
-  return kOk;
-}
-
 Status PosixShellLink::load(const std::string& path, std::uint32_t /*mode: reading is all we do*/) {
   try {
-    link_ = shell_link::load(to_posix_path(path));
+    link_ = shell_link::load(::posix::to_posix_path(path));
     return kOk;
   } catch (const std::system_error& error) {
     return status_of(error);
@@ -61,7 +54,7 @@ Status PosixShellLink::load(const std::string& path, std::uint32_t /*mode: readi
 // The target as the shell gives it: the LinkInfo path, else the relative path; a link without either
 // has an empty target, which is no failure.
 Status PosixShellLink::get_path(std::span<char> buffer, std::uint32_t flags) {
-  std::string path = link_.info.path((flags & kUncPriority) != 0);
+  std::string path = link_.info.path((flags & kSlgpUncPriority) != 0);
   if (path.empty()) path = link_.relative_path;
   return copy_to_buffer(path, buffer);
 }
@@ -96,6 +89,10 @@ Status PosixShellLink::get_id_list() {
 Status PosixShellLink::get_show_cmd(std::int32_t& show_cmd) {
   show_cmd = static_cast<std::int32_t>(link_.show_command);
   return kOk;
+}
+
+std::unique_ptr<ShellLink> PosixSystem::create_link_object() {
+  return std::make_unique<PosixShellLink>();
 }
 
 }  // namespace ludrimex::posix

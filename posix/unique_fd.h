@@ -4,7 +4,7 @@
 
 #include <utility>
 
-namespace ludrimex::posix {
+namespace posix {
 
 class UniqueFd {
  public:
@@ -33,4 +33,4 @@ class UniqueFd {
   int fd_;
 };
 
-}  // namespace ludrimex::posix
+}  // namespace posix

@@ -8,11 +8,6 @@
 namespace ludrimex {
 namespace {
 
-[[noreturn]] void end_with(System& system, const std::string& text, int style, int status) {
-  system.message_box(text, "Dastrel", style);
-  throw ProgramEnd{status};
-}
-
 // The name up to the first NUL of the raw field (none without a NUL), after its last backslash.
 std::string executable_name(const ProcessEntry& entry) {
   const auto& field = entry.exe_file;
@@ -30,20 +25,19 @@ void Form1::Form_Load() {
   run_lock_ = system_.lock_single_run("Ludrimex");
   if (!run_lock_) {
     end_with(
-        system_,
         "Un'altra installazione della patch è già in corso. Attendere che finisca e rieseguire la patch!",
         kMbOk | kMbIconError, kRefused);
   }
   const std::string a = system_.special_folder("Programs");
   if (!esiste_cartella(system_, a + "\\Veltrano Catalogo")) {
-    end_with(system_, "Non hai installato il catalogo. La patch non può essere creata", kMbOk | kMbIconError,
+    end_with("Non hai installato il catalogo. La patch non può essere creata", kMbOk | kMbIconError,
              kRefused);
   }
   auto snapshot = system_.create_process_snapshot(kSnapAll, 0);
   if (launcher_running(*snapshot)) {
     // The snapshot closes on the way out.
-    end_with(system_, "Chiudere il catalogo prima dell'aggiornamento! Rieseguire la patch!",
-             kMbOk | kMbIconError, kRefused);
+    end_with("Chiudere il catalogo prima dell'aggiornamento! Rieseguire la patch!", kMbOk | kMbIconError,
+             kRefused);
   }
   snapshot.reset();
   const std::string collegamento = a + "\\Veltrano Catalogo\\Veltrano Catalogo.lnk";
@@ -53,7 +47,12 @@ void Form1::Form_Load() {
     throw RunError(kPathFileAccessError, collegamento);
   const std::string Path = cartella_collegamento(system_, collegamento);
   correzione_path(Path, a);
-  end_with(system_, "Patch installata con successo!", kMbOk | kMbIconInformation, kInstalled);
+  end_with("Patch installata con successo!", kMbOk | kMbIconInformation, kInstalled);
+}
+
+void Form1::end_with(const std::string& text, int style, int status) {
+  system_.message_box(text, "Dastrel", style);
+  throw ProgramEnd{status};
 }
 
 bool Form1::launcher_running(ProcessSnapshot& snapshot) {

@@ -1,4 +1,4 @@
-#include "patch/posix/posix_paths.h"
+#include "posix/folders.h"
 
 #include <pwd.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <system_error>
 
-namespace ludrimex::posix {
+namespace posix {
 namespace {
 
 std::string without_trailing_slashes(std::string path) {
@@ -66,4 +66,4 @@ std::string executable_folder() {
   return slash == 0 || slash == std::string::npos ? "/" : buffer.substr(0, slash);
 }
 
-}  // namespace ludrimex::posix
+}  // namespace posix

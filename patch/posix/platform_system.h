@@ -1,10 +1,12 @@
 #pragma once
-// Ludrimex's System on Linux: the stand-ins for the Windows interfaces it uses.
+// Ludrimex's System on Linux: the stand-ins for the Windows interfaces it uses. Each override is
+// defined in the file of its topic (files.cpp, process_snapshot.cpp, run_lock.cpp, shell_link.cpp,
+// short_date.cpp, toolkit_libraries.cpp); platform_system.cpp holds the rest.
 #include <chrono>
 
-#include "patch/posix/gtk_message_box.h"
-#include "patch/posix/posix_libraries.h"
+#include "patch/posix/toolkit_libraries.h"
 #include "patch/system.h"
+#include "posix/message_box.h"
 
 namespace ludrimex::posix {
 
@@ -17,14 +19,14 @@ class PosixSystem : public System {
   std::unique_ptr<RunLock> lock_single_run(const std::string& name) override;
   std::unique_ptr<ProcessSnapshot> create_process_snapshot(std::uint32_t flags,
                                                            std::uint32_t process_id) override;
-  std::unique_ptr<ShellLink> create_shell_link() override;
-  std::int32_t create_shell_link_4(const std::string& library, const std::string& gruppo,
-                                   const std::string& titolo, const std::string& percorso,
-                                   const std::string& argomenti) override;
-  std::int32_t create_shell_link_6(const std::string& library, const std::string& gruppo,
-                                   const std::string& titolo, const std::string& percorso,
-                                   const std::string& argomenti, std::int32_t privato,
-                                   const std::string& genitore) override;
+  std::unique_ptr<ShellLink> create_link_object() override;
+  std::int32_t create_shell_link(const std::string& library, const std::string& gruppo,
+                                 const std::string& titolo, const std::string& percorso,
+                                 const std::string& argomenti) override;
+  std::int32_t create_shell_link(const std::string& library, const std::string& gruppo,
+                                 const std::string& titolo, const std::string& percorso,
+                                 const std::string& argomenti, std::int32_t privato,
+                                 const std::string& genitore) override;
   void bind_toolkit(const std::string& library) override;
   bool toolkit_accepts(const std::string& text) override;
   FileKind file_kind(const std::string& path) override;
@@ -45,7 +47,7 @@ class PosixSystem : public System {
  private:
   std::string app_path_;
   LibraryLoader libraries_;
-  GtkMessageBox message_box_;
+  ::posix::GtkMessageBox message_box_;
   std::chrono::steady_clock::time_point events_due_{};  // do_events lets calls before this go
 };
 

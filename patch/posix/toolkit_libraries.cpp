@@ -1,6 +1,7 @@
-#include "patch/posix/posix_libraries.h"
+#include "patch/posix/toolkit_libraries.h"
 
 #include <dlfcn.h>
+#include <limits.h>
 #include <strings.h>
 #include <sys/stat.h>
 
@@ -10,7 +11,10 @@
 #include <cstring>
 
 #include "patch/errors.h"
-#include "patch/posix/posix_paths.h"
+#include "patch/posix/platform_system.h"
+#include "posix/folders.h"
+#include "shell_link/text_encoding.h"
+#include "toolkit/entry.h"
 
 namespace ludrimex::posix {
 namespace {
@@ -44,7 +48,7 @@ void* open_by_search(const std::string& file, bool& found) {
 }  // namespace
 
 std::string shared_object_name(const std::string& name) {
-  std::string file = to_posix_path(name);
+  std::string file = ::posix::to_posix_path(name);
   if (ends_with_ignoring_case(file, ".dll")) return file.substr(0, file.size() - 4) + ".so";
   const auto slash = file.rfind('/');
   const std::string base = slash == std::string::npos ? file : file.substr(slash + 1);
@@ -92,6 +96,42 @@ void* LibraryLoader::bind(const std::string& library, const char* entry) {
   void* address = ::dlsym(found->second.get(), entry);
   if (!address) throw RunError(kDllEntryNotFound, library);
   return address;
+}
+
+void PosixSystem::bind_toolkit(const std::string& library) {
+  libraries_.bind(library, "fCreateShellLink");
+}
+
+// The toolkit libraries take UTF-8 paths: any valid text without a NUL that the file system can hold.
+bool PosixSystem::toolkit_accepts(const std::string& text) {
+  const auto units = shell_link::utf16le_from_utf8(text);
+  return text.size() < PATH_MAX && text.find('\0') == std::string::npos &&
+         shell_link::utf8_from_utf16le(units) == text;
+}
+
+std::int32_t PosixSystem::create_shell_link(const std::string& library, const std::string& gruppo,
+                                            const std::string& titolo, const std::string& percorso,
+                                            const std::string& argomenti) {
+  const auto entry = reinterpret_cast<toolkit::CreateShellLink>(libraries_.bind(library, "fCreateShellLink"));
+  return entry(gruppo.c_str(), titolo.c_str(), percorso.c_str(), argomenti.c_str());
+}
+
+std::int32_t PosixSystem::create_shell_link(const std::string& library, const std::string& gruppo,
+                                            const std::string& titolo, const std::string& percorso,
+                                            const std::string& argomenti, std::int32_t privato,
+                                            const std::string& genitore) {
+  const auto entry =
+      reinterpret_cast<toolkit::CreateShellLinkUnder>(libraries_.bind(library, "fCreateShellLink"));
+  return entry(gruppo.c_str(), titolo.c_str(), percorso.c_str(), argomenti.c_str(), privato,
+               genitore.c_str());
+}
+
+std::uintptr_t PosixSystem::do_load_library(const std::string& name) {
+  return libraries_.load(name);
+}
+
+void PosixSystem::do_free_library(std::uintptr_t handle) {
+  libraries_.free(handle);
 }
 
 }  // namespace ludrimex::posix

@@ -23,8 +23,4 @@ class PosixShellLink : public ShellLink {
   shell_link::Link link_;  // empty until a file is loaded, as a fresh link object is
 };
 
-// Writes `text` and a NUL at the start of `buffer`: at most buffer.size() - 1 bytes of text, cut
-// before a partial UTF-8 character; the rest of the buffer is left as it was. Fails on an empty buffer.
-Status copy_to_buffer(const std::string& text, std::span<char> buffer);
-
 }  // namespace ludrimex::posix

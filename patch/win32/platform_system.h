@@ -1,5 +1,7 @@
 #pragma once
-// Ludrimex's System on Windows.
+// Ludrimex's System on Windows. Each override is defined in the file of its topic (files.cpp,
+// process_snapshot.cpp, run_lock.cpp, shell_link.cpp, short_date.cpp, toolkit_libraries.cpp);
+// platform_system.cpp holds the rest.
 #include <memory>
 #include <string>
 
@@ -21,16 +23,16 @@ class WindowsSystem final : public System {
   std::unique_ptr<RunLock> lock_single_run(const std::string& name) override;
   std::unique_ptr<ProcessSnapshot> create_process_snapshot(std::uint32_t flags,
                                                            std::uint32_t process_id) override;
-  std::unique_ptr<ShellLink> create_shell_link() override;
+  std::unique_ptr<ShellLink> create_link_object() override;
   void bind_toolkit(const std::string& library) override;
   bool toolkit_accepts(const std::string& text) override;
-  std::int32_t create_shell_link_4(const std::string& library, const std::string& gruppo,
-                                   const std::string& titolo, const std::string& percorso,
-                                   const std::string& argomenti) override;
-  std::int32_t create_shell_link_6(const std::string& library, const std::string& gruppo,
-                                   const std::string& titolo, const std::string& percorso,
-                                   const std::string& argomenti, std::int32_t privato,
-                                   const std::string& genitore) override;
+  std::int32_t create_shell_link(const std::string& library, const std::string& gruppo,
+                                 const std::string& titolo, const std::string& percorso,
+                                 const std::string& argomenti) override;
+  std::int32_t create_shell_link(const std::string& library, const std::string& gruppo,
+                                 const std::string& titolo, const std::string& percorso,
+                                 const std::string& argomenti, std::int32_t privato,
+                                 const std::string& genitore) override;
   FileKind file_kind(const std::string& path) override;
   bool is_absolute_path(const std::string& path) override;
   std::string read_file(const std::string& path) override;

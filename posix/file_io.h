@@ -1,0 +1,40 @@
+#pragma once
+// Reading and writing whole files through descriptors, and replacing a file in one step. Every failure
+// of the system is a PathError naming the file concerned.
+#include <sys/types.h>
+
+#include <cstddef>
+#include <functional>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace posix {
+
+// A refusal of the system (its errno) on one file.
+class PathError : public std::system_error {
+ public:
+  PathError(int error, const std::string& path)
+      : std::system_error(error, std::generic_category(), path), path_(path) {}
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// Every byte `fd` gives until its end, or until more than `most` have come (the caller refuses that).
+std::string read_all(int fd, const std::string& path,
+                     std::size_t most = std::numeric_limits<std::size_t>::max());
+
+// All of `bytes`, however many writes that takes.
+void write_all(int fd, std::string_view bytes, const std::string& path);
+
+// Writes the new content beside `path` with `fill`, then renames it over `path`: whatever fails, or
+// whenever the process dies, `path` holds its old bytes or the new ones, never a part. The new file
+// gets `mode` when given, otherwise the umask's default.
+void replace_atomically(const std::string& path, std::optional<mode_t> mode,
+                        const std::function<void(int fd)>& fill);
+
+}  // namespace posix
