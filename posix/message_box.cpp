@@ -38,6 +38,15 @@ int write_line(const std::string& text, const std::string& title) {
   return kIdOk;
 }
 
+// Whether the environment names a display (DISPLAY or WAYLAND_DISPLAY set and not empty).
+bool display_named() {
+  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(variable);
+    if (value && *value) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 int run_message_dialog(const std::string& text, const std::string& title, int style,
@@ -49,14 +58,6 @@ int run_message_dialog(const std::string& text, const std::string& title, int st
   if (placement.keep_above) gtk_window_set_keep_above(GTK_WINDOW(dialog.get()), TRUE);
   gtk_dialog_run(GTK_DIALOG(dialog.get()));  // closing it from its frame answers OK too: the only button
   return kIdOk;
-}
-
-bool display_named() {
-  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-    const char* value = std::getenv(variable);
-    if (value && *value) return true;
-  }
-  return false;
 }
 
 bool GtkMessageBox::gtk_ready() {

@@ -33,7 +33,4 @@ class GtkMessageBox {
 // Lets GTK handle what is pending, when GTK has been started at all.
 void process_pending_events();
 
-// Whether the environment names a display (DISPLAY or WAYLAND_DISPLAY set and not empty).
-bool display_named();
-
 }  // namespace posix

@@ -4,7 +4,9 @@
 #include <utility>
 
 namespace runtime {
+namespace {
 
+// The Italian description of an error number, as the reports show it.
 std::string error_description(ErrorNumber number) {
   switch (number) {
     case ErrorNumber::kInvalidArgument:
@@ -50,8 +52,6 @@ std::string error_description(ErrorNumber number) {
   }
   return "Errore definito dall'applicazione o dall'oggetto";
 }
-
-namespace {
 
 std::string numbered(ErrorNumber number) {
   return "Errore " + std::to_string(value(number)) + ": " + error_description(number);

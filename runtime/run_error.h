@@ -47,9 +47,6 @@ constexpr std::int32_t value(ErrorNumber number) {
   return static_cast<std::int32_t>(number);
 }
 
-// The Italian description of an error number, as the reports show it.
-std::string error_description(ErrorNumber number);
-
 // An error nobody traps: it ends the run with one report naming it and, where there is one, the file
 // it concerns.
 class RunError : public std::runtime_error {

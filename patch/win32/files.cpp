@@ -1,15 +1,64 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <string>
 
 #include "patch/errors.h"
 #include "patch/win32/platform_system.h"
-#include "patch/win32/win32_errors.h"
 #include "win32/scoped.h"
 #include "win32/text.h"
 
 namespace ludrimex::windows {
 namespace {
+
+// The runtime error number a file operation failing with `code` (GetLastError) reports.
+ErrorNumber error_number(DWORD code) {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+      return kFileNotFound;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_DIRECTORY:
+      return kPathNotFound;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_USER_MAPPED_FILE:
+    case ERROR_UNABLE_TO_REMOVE_REPLACED:
+      return kPermissionDenied;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+      return kBadFileName;
+    case ERROR_INVALID_DRIVE:
+    case ERROR_DEV_NOT_EXIST:
+      return kDeviceUnavailable;
+    case ERROR_NOT_READY:
+      return kDiskNotReady;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return kDiskFull;
+    case ERROR_CRC:
+    case ERROR_READ_FAULT:
+    case ERROR_WRITE_FAULT:
+    case ERROR_GEN_FAILURE:
+      return kDeviceIoError;
+    default:
+      return kPathFileAccessError;
+  }
+}
+
+// The RunError the runtime raises for the system error `code` on `path`.
+RunError error_for(DWORD code, const std::string& path) {
+  return RunError(error_number(code), path);
+}
+
+// Throws RunError for GetLastError() of the failed operation, naming `path`.
+[[noreturn]] void throw_last_error(const std::string& path) {
+  throw error_for(::GetLastError(), path);
+}
 
 // Attributes a search has to ask for to see an entry that carries them.
 constexpr DWORD kSelectiveAttributes =
@@ -119,7 +168,7 @@ class Replacement {
     if (::CopyFileW(file_path(from).c_str(), name_.c_str(), FALSE)) return;
     const DWORD code = ::GetLastError();
     // The report names the file at fault: the source when it is missing, else the destination.
-    throw RunError(run_error_number(code), exists(from) ? path_ : from);
+    throw error_for(code, exists(from) ? path_ : from);
   }
 
   // Puts the new content in place: the file holds either its old bytes or the new ones, never a part.
@@ -158,7 +207,7 @@ std::string WindowsSystem::dir(const std::string& path, int attributes) {
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_NO_MORE_FILES) {
       return {};
     }
-    throw RunError(run_error_number(code), path);
+    throw error_for(code, path);
   }
   do {
     if (admitted(entry, attributes)) return win32::to_utf8(entry.cFileName);
@@ -171,7 +220,7 @@ FileKind WindowsSystem::file_kind(const std::string& path) {
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD code = ::GetLastError();
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return FileKind::kMissing;
-    throw RunError(run_error_number(code), path);
+    throw error_for(code, path);
   }
   if (attributes & FILE_ATTRIBUTE_DEVICE) return FileKind::kOther;
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return FileKind::kFolder;
