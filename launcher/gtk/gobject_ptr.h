@@ -1,7 +1,9 @@
 #pragma once
-// Ownership of GObject references and signal connections.
+// Ownership of GObject references, signal connections and the GLib values the launcher keeps.
 #include <glib-object.h>
 
+#include <memory>
+#include <string>
 #include <utility>
 
 namespace sorvanta::gtk {
@@ -76,5 +78,21 @@ class SignalConnection {
   gpointer instance_ = nullptr;
   gulong id_ = 0;
 };
+
+// A string GLib allocated; freed with g_free.
+struct GFreeText {
+  void operator()(gchar* text) const { g_free(text); }
+};
+using OwnedText = std::unique_ptr<gchar, GFreeText>;
+
+struct GUriUnref {
+  void operator()(GUri* uri) const { g_uri_unref(uri); }
+};
+using ParsedUri = std::unique_ptr<GUri, GUriUnref>;
+
+// `uri` taken apart, its escapes kept; empty when it is no address.
+inline ParsedUri parse_uri(const std::string& uri) {
+  return ParsedUri(g_uri_parse(uri.c_str(), G_URI_FLAGS_ENCODED, nullptr));
+}
 
 }  // namespace sorvanta::gtk

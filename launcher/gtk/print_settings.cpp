@@ -2,7 +2,6 @@
 
 #include <gtk/gtkunixprint.h>
 
-#include <memory>
 #include <string_view>
 
 namespace sorvanta::gtk {
@@ -13,15 +12,9 @@ constexpr std::string_view kRefusedInNames = "/\\:*?\"<>|";
 constexpr std::size_t kMaxFileName = 255;  // bytes, as Linux file systems count
 constexpr std::string_view kExtension = ".pdf";
 
-struct GFreeString {
-  void operator()(gchar* text) const { g_free(text); }
-};
-using OwnedText = std::unique_ptr<gchar, GFreeString>;
-
 // The name of the file an address points at, without its extension.
 std::string address_file_stem(const std::string& uri) {
-  std::unique_ptr<GUri, decltype(&g_uri_unref)> parsed(g_uri_parse(uri.c_str(), G_URI_FLAGS_ENCODED, nullptr),
-                                                       g_uri_unref);
+  const ParsedUri parsed = parse_uri(uri);
   if (!parsed) return {};
   const std::string path = g_uri_get_path(parsed.get());
   const OwnedText name(g_uri_unescape_string(path.substr(path.rfind('/') + 1).c_str(), "/"));

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <memory>
 #include <stdexcept>
 #include <string_view>
 
@@ -36,8 +35,7 @@ std::string extension(const char* path) {
 }  // namespace
 
 bool opens_in_system_browser(const std::string& uri) {
-  std::unique_ptr<GUri, decltype(&g_uri_unref)> parsed(g_uri_parse(uri.c_str(), G_URI_FLAGS_ENCODED, nullptr),
-                                                       g_uri_unref);
+  const ParsedUri parsed = parse_uri(uri);
   if (!parsed) return false;
   const std::string scheme = lower(g_uri_get_scheme(parsed.get()));
   const std::string type = extension(g_uri_get_path(parsed.get()));
