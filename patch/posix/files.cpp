@@ -60,6 +60,14 @@ RunError missing_error(int error, const std::string& path) {
   return error_for(error, path);
 }
 
+// What `path` names, followed through links; nothing when it, or its folder, is missing.
+std::optional<struct stat> status_of(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0) return info;
+  if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+  throw error_for(errno, path);
+}
+
 // The bare name Dir gives back: the last component, "." for a path that ends with a separator.
 std::string bare_name(const std::string& path) {
   if (path.ends_with('/')) return ".";
@@ -125,13 +133,10 @@ std::string PosixSystem::dir(const std::string& windows_path, int attributes) {
   if (windows_path.empty()) throw RunError(kInvalidArgument);
   if (windows_path.find('\0') != std::string::npos) throw RunError(kBadFileName, windows_path);
   const std::string path = to_posix_path(windows_path);
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) {
-    if (errno == ENOENT || errno == ENOTDIR) return {};
-    throw error_for(errno, path);
-  }
-  if (S_ISDIR(info.st_mode) && (attributes & kAttrDirectory) == 0) return {};
-  if (!S_ISDIR(info.st_mode) && path.ends_with('/')) return {};
+  const auto info = status_of(path);
+  if (!info) return {};
+  if (S_ISDIR(info->st_mode) && (attributes & kAttrDirectory) == 0) return {};
+  if (!S_ISDIR(info->st_mode) && path.ends_with('/')) return {};
   return bare_name(path);
 }
 
@@ -141,14 +146,10 @@ bool PosixSystem::is_absolute_path(const std::string& path) {
 
 FileKind PosixSystem::file_kind(const std::string& windows_path) {
   if (windows_path.find('\0') != std::string::npos) throw RunError(kBadFileName, windows_path);
-  const std::string path = to_posix_path(windows_path);
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) {
-    if (errno == ENOENT || errno == ENOTDIR) return FileKind::kMissing;
-    throw error_for(errno, path);
-  }
-  if (S_ISREG(info.st_mode)) return FileKind::kRegular;
-  return S_ISDIR(info.st_mode) ? FileKind::kFolder : FileKind::kOther;
+  const auto info = status_of(to_posix_path(windows_path));
+  if (!info) return FileKind::kMissing;
+  if (S_ISREG(info->st_mode)) return FileKind::kRegular;
+  return S_ISDIR(info->st_mode) ? FileKind::kFolder : FileKind::kOther;
 }
 
 std::string PosixSystem::read_file(const std::string& windows_path) {
