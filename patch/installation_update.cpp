@@ -2,12 +2,11 @@
 
 #include "patch/errors.h"
 #include "patch/form1.h"
+#include "patch/patch_number.h"
 #include "patch/runtime_text.h"
 
 namespace ludrimex {
 namespace {
-
-constexpr std::int16_t kPatchNumber = 1;
 
 struct ShortcutRow {
   const char* titolo;
