@@ -11,53 +11,44 @@
 namespace ludrimex::windows {
 namespace {
 
-// The runtime error number a file operation failing with `code` (GetLastError) reports.
-ErrorNumber error_number(DWORD code) {
+// The RunError the runtime raises for a file operation on `path` that failed with the system error
+// `code` (GetLastError of the failed call, unless given).
+RunError file_error(const std::string& path, DWORD code = ::GetLastError()) {
   switch (code) {
     case ERROR_FILE_NOT_FOUND:
-      return kFileNotFound;
+      return RunError(kFileNotFound, path);
     case ERROR_PATH_NOT_FOUND:
     case ERROR_BAD_NETPATH:
     case ERROR_BAD_NET_NAME:
     case ERROR_DIRECTORY:
-      return kPathNotFound;
+      return RunError(kPathNotFound, path);
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
     case ERROR_WRITE_PROTECT:
     case ERROR_USER_MAPPED_FILE:
     case ERROR_UNABLE_TO_REMOVE_REPLACED:
-      return kPermissionDenied;
+      return RunError(kPermissionDenied, path);
     case ERROR_INVALID_NAME:
     case ERROR_BAD_PATHNAME:
     case ERROR_FILENAME_EXCED_RANGE:
-      return kBadFileName;
+      return RunError(kBadFileName, path);
     case ERROR_INVALID_DRIVE:
     case ERROR_DEV_NOT_EXIST:
-      return kDeviceUnavailable;
+      return RunError(kDeviceUnavailable, path);
     case ERROR_NOT_READY:
-      return kDiskNotReady;
+      return RunError(kDiskNotReady, path);
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-      return kDiskFull;
+      return RunError(kDiskFull, path);
     case ERROR_CRC:
     case ERROR_READ_FAULT:
     case ERROR_WRITE_FAULT:
     case ERROR_GEN_FAILURE:
-      return kDeviceIoError;
+      return RunError(kDeviceIoError, path);
     default:
-      return kPathFileAccessError;
+      return RunError(kPathFileAccessError, path);
   }
-}
-
-// The RunError the runtime raises for the system error `code` on `path`.
-RunError error_for(DWORD code, const std::string& path) {
-  return RunError(error_number(code), path);
-}
-
-// Throws RunError for GetLastError() of the failed operation, naming `path`.
-[[noreturn]] void throw_last_error(const std::string& path) {
-  throw error_for(::GetLastError(), path);
 }
 
 // Attributes a search has to ask for to see an entry that carries them.
@@ -105,7 +96,7 @@ win32::KernelHandle open(const std::string& path, DWORD access, DWORD share, DWO
   regular_file_attributes(path);
   win32::KernelHandle file(::CreateFileW(file_path(path).c_str(), access, share, nullptr, disposition,
                                          FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) throw_last_error(path);
+  if (!file) throw file_error(path);
   if (::GetFileType(file.get()) != FILE_TYPE_DISK) throw RunError(kPathFileAccessError, path);
   return file;
 }
@@ -115,7 +106,7 @@ void write_all(HANDLE file, const std::string& bytes, const std::string& path) {
   while (done < bytes.size()) {
     const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
     DWORD written = 0;
-    if (!::WriteFile(file, bytes.data() + done, chunk, &written, nullptr)) throw_last_error(path);
+    if (!::WriteFile(file, bytes.data() + done, chunk, &written, nullptr)) throw file_error(path);
     done += written;
   }
 }
@@ -146,7 +137,7 @@ class Replacement {
           file_path(path + ".~" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(attempt));
       file_.reset(::CreateFileW(name_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                 nullptr));
-      if (!file_ && ::GetLastError() != ERROR_FILE_EXISTS) throw_last_error(path);
+      if (!file_ && ::GetLastError() != ERROR_FILE_EXISTS) throw file_error(path);
     }
     if (!file_) throw RunError(kPathFileAccessError, path);
   }
@@ -159,7 +150,7 @@ class Replacement {
 
   void write(const std::string& bytes) {
     write_all(file_.get(), bytes, path_);
-    if (!::FlushFileBuffers(file_.get())) throw_last_error(path_);
+    if (!::FlushFileBuffers(file_.get())) throw file_error(path_);
     file_.reset();
   }
 
@@ -168,7 +159,7 @@ class Replacement {
     if (::CopyFileW(file_path(from).c_str(), name_.c_str(), FALSE)) return;
     const DWORD code = ::GetLastError();
     // The report names the file at fault: the source when it is missing, else the destination.
-    throw error_for(code, exists(from) ? path_ : from);
+    throw file_error(exists(from) ? path_ : from, code);
   }
 
   // Puts the new content in place: the file holds either its old bytes or the new ones, never a part.
@@ -178,12 +169,12 @@ class Replacement {
     // keeps by itself, and a copy is never left read-only.
     const DWORD base = existed ? attributes_ : ::GetFileAttributesW(name_.c_str());
     const DWORD kept = base == INVALID_FILE_ATTRIBUTES ? 0 : base & kKeptAttributes;
-    if (!::SetFileAttributesW(name_.c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL)) throw_last_error(path_);
+    if (!::SetFileAttributesW(name_.c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL)) throw file_error(path_);
     const BOOL replaced = existed ? ::ReplaceFileW(target_.c_str(), name_.c_str(), nullptr,
                                                    REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
                                   : ::MoveFileExW(name_.c_str(), target_.c_str(),
                                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (!replaced) throw_last_error(path_);
+    if (!replaced) throw file_error(path_);
     done_ = true;
   }
 
@@ -207,7 +198,7 @@ std::string WindowsSystem::dir(const std::string& path, int attributes) {
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_NO_MORE_FILES) {
       return {};
     }
-    throw error_for(code, path);
+    throw file_error(path, code);
   }
   do {
     if (admitted(entry, attributes)) return win32::to_utf8(entry.cFileName);
@@ -220,7 +211,7 @@ FileKind WindowsSystem::file_kind(const std::string& path) {
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD code = ::GetLastError();
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return FileKind::kMissing;
-    throw error_for(code, path);
+    throw file_error(path, code);
   }
   if (attributes & FILE_ATTRIBUTE_DEVICE) return FileKind::kOther;
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return FileKind::kFolder;
@@ -241,7 +232,7 @@ std::string WindowsSystem::read_file(const std::string& path) {
   char chunk[65536];
   for (;;) {
     DWORD got = 0;
-    if (!::ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr)) throw_last_error(path);
+    if (!::ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr)) throw file_error(path);
     if (got == 0) break;
     bytes.append(chunk, got);
   }
@@ -256,11 +247,11 @@ void WindowsSystem::write_file(const std::string& path, const std::string& bytes
 
 void WindowsSystem::delete_file(const std::string& path) {
   regular_file_attributes(path);
-  if (!::DeleteFileW(file_path(path).c_str())) throw_last_error(path);
+  if (!::DeleteFileW(file_path(path).c_str())) throw file_error(path);
 }
 
 void WindowsSystem::copy_file(const std::string& from, const std::string& to) {
-  if (regular_file_attributes(from) == INVALID_FILE_ATTRIBUTES) throw_last_error(from);
+  if (regular_file_attributes(from) == INVALID_FILE_ATTRIBUTES) throw file_error(from);
   Replacement next(to);
   next.copy_from(from);
   next.commit();
