@@ -41,7 +41,9 @@ RunError file_error(const std::string& path, DWORD code) {
     case ERROR_LOCK_VIOLATION:
     case ERROR_WRITE_PROTECT:
     case ERROR_USER_MAPPED_FILE:
-    case ERROR_UNABLE_TO_REMOVE_REPLACED:
+    case ERROR_UNABLE_TO_REMOVE_REPLACED:  // the replaces' failures: a file held by another program
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
       return RunError(kPermissionDenied, path);
     case ERROR_INVALID_NAME:
     case ERROR_BAD_PATHNAME:
@@ -100,6 +102,18 @@ win32::KernelHandle open(const std::string& path, DWORD access, DWORD share, DWO
   return file;
 }
 
+std::string read_all(HANDLE file, const std::string& path) {
+  std::string bytes;
+  char chunk[65536];
+  for (;;) {
+    DWORD got = 0;
+    if (!::ReadFile(file, chunk, sizeof chunk, &got, nullptr)) throw file_error(path);
+    if (got == 0) break;
+    bytes.append(chunk, got);
+  }
+  return bytes;
+}
+
 void write_all(HANDLE file, const std::string& bytes, const std::string& path) {
   std::size_t done = 0;
   while (done < bytes.size()) {
@@ -148,16 +162,7 @@ bool WindowsSystem::is_absolute_path(const std::string& path) {
 }
 
 std::string WindowsSystem::read_file(const std::string& path) {
-  const auto file = open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
-  std::string bytes;
-  char chunk[65536];
-  for (;;) {
-    DWORD got = 0;
-    if (!::ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr)) throw file_error(path);
-    if (got == 0) break;
-    bytes.append(chunk, got);
-  }
-  return bytes;
+  return read_all(open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING).get(), path);
 }
 
 void WindowsSystem::write_file(const std::string& path, const std::string& bytes) {
@@ -176,6 +181,10 @@ void WindowsSystem::copy_file(const std::string& from, const std::string& to) {
   Replacement next(to, *moves_);
   next.copy_from(from);
   next.commit();
+}
+
+void WindowsSystem::clean_up_replace(const std::string& path) {
+  Replacement::clean_up(path, *moves_);
 }
 
 }  // namespace ludrimex::windows

@@ -28,6 +28,8 @@ DWORD regular_file_attributes(const std::string& path);
 // CreateFileW of a regular file; throws RunError naming `path`.
 win32::KernelHandle open(const std::string& path, DWORD access, DWORD share, DWORD disposition);
 
+// Every byte from `file`'s position on, and every byte of `bytes` to it; RunError naming `path`.
+std::string read_all(HANDLE file, const std::string& path);
 void write_all(HANDLE file, const std::string& bytes, const std::string& path);
 
 }  // namespace ludrimex::windows
