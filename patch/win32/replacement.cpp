@@ -185,17 +185,35 @@ void Replacement::write(const std::string& bytes) {
 }
 
 void Replacement::copy_from(const std::string& from) {
-  file_.reset();
-  if (::CopyFileW(file_path(from).c_str(), name_.c_str(), FALSE)) return;
-  const DWORD code = ::GetLastError();
-  // The report names the file at fault: the source when it is missing, else the destination.
-  throw file_error(exists(file_path(from)) ? path_ : from, code);
+  // Read and written, not CopyFileW: that would carry the downloaded file's Zone.Identifier stream.
+  const auto source = open(from, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+  write_all(file_.get(), read_all(source.get(), from), path_);
+  FILE_BASIC_INFO info{};
+  if (!::GetFileInformationByHandleEx(source.get(), FileBasicInfo, &info, sizeof info))
+    throw file_error(from);
+  FILE_BASIC_INFO carried{};  // zero: left as it is
+  carried.LastWriteTime = info.LastWriteTime;
+  carried.FileAttributes = info.FileAttributes & kKeptAttributes;
+  if (!::SetFileInformationByHandle(file_.get(), FileBasicInfo, &carried, sizeof carried))
+    throw file_error(path_);
+  copy_ = true;
+  finish_writing();
 }
 
 // On the disk before it takes the real name.
 void Replacement::finish_writing() {
   if (!::FlushFileBuffers(file_.get())) throw file_error(path_);
   file_.reset();
+}
+
+// ReplaceFileW gives the new file the old one's alternate streams: the old one's mark of the
+// Internet zone goes first. Where there is none, or the file system has no streams, nothing is done.
+void Replacement::drop_zone_mark() {
+  const DWORD code = deleted(target_ + L":Zone.Identifier");
+  if (code != ERROR_SUCCESS && code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND &&
+      code != ERROR_INVALID_NAME && code != ERROR_NOT_SUPPORTED && code != ERROR_INVALID_FUNCTION) {
+    throw file_error(path_, code);
+  }
 }
 
 void Replacement::commit() {
@@ -212,6 +230,7 @@ void Replacement::commit() {
     done_ = true;
     return;
   }
+  if (copy_) drop_zone_mark();
   const DWORD code = replace_in_place();
   if (code == ERROR_SUCCESS) {
     done_ = true;

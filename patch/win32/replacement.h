@@ -22,6 +22,8 @@ class Replacement {
   ~Replacement();
 
   void write(const std::string& bytes);
+  // The data of `from` and the time of its last write: nothing else of it (no alternate stream such
+  // as its Zone.Identifier), and the replaced file's own mark of the Internet zone goes too.
   void copy_from(const std::string& from);
   // Puts the new content in place. Whatever fails, the old bytes or the new ones stay whole: under
   // the real name, or the old ones under the backup name, which clean_up puts back.
@@ -32,6 +34,7 @@ class Replacement {
 
  private:
   void finish_writing();
+  void drop_zone_mark();
   DWORD replace_in_place();
   void fill_free_name();
   void discard_backup();
@@ -44,6 +47,7 @@ class Replacement {
   std::string backup_path_;
   std::wstring backup_;
   win32::KernelHandle file_;
+  bool copy_ = false;
   bool done_ = false;  // the new file has the real name
   bool keep_ = false;  // the new file holds the only copy left
 };

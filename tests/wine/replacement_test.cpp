@@ -173,4 +173,31 @@ TEST(Replacement, CleanUpTakesOnlyOurOwnLeftoversAndPutsALoneBackupBack) {
   EXPECT_FALSE(fs::exists(folder / L"Voce.lnk"));
 }
 
+// Under Wine a file's alternate stream NAME:STREAM is a file of that name beside it; Windows keeps it
+// in the file itself. Either way the name reaches it.
+bool has_zone_mark(const fs::path& file) {
+  return ::GetFileAttributesW((file.wstring() + L":Zone.Identifier").c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+void mark_as_downloaded(const fs::path& file) {
+  write(file.wstring() + L":Zone.Identifier", "[ZoneTransfer]\r\nZoneId=3\r\n");
+}
+
+TEST(Replacement, AnInstalledCopyCarriesNoMarkOfTheInternetZone) {
+  const ScratchFolder folder;
+  ludrimex::windows::WindowsSystem system;
+  const fs::path delivered = folder / L"nuovo.exe", installed = folder / L"Sorvanta.exe";
+  write(delivered, "nuovo");
+  mark_as_downloaded(delivered);
+  write(installed, "vecchio");
+  mark_as_downloaded(installed);
+
+  system.copy_file(utf8(delivered.wstring()), utf8(installed.wstring()));
+  EXPECT_EQ(read_bytes(installed), "nuovo");
+  EXPECT_FALSE(has_zone_mark(installed));
+  EXPECT_TRUE(has_zone_mark(delivered));  // the delivered file is left as it is
+
+  system.copy_file(utf8(delivered.wstring()), utf8((folder / L"altro.exe").wstring()));
+  EXPECT_FALSE(has_zone_mark(folder / L"altro.exe"));
+}
+
 }  // namespace
