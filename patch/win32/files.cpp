@@ -28,43 +28,46 @@ bool admitted(const WIN32_FIND_DATAW& entry, int attributes) {
 }  // namespace
 
 RunError file_error(const std::string& path, DWORD code) {
-  switch (code) {
-    case ERROR_FILE_NOT_FOUND:
-      return RunError(kFileNotFound, path);
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_BAD_NETPATH:
-    case ERROR_BAD_NET_NAME:
-    case ERROR_DIRECTORY:
-      return RunError(kPathNotFound, path);
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_WRITE_PROTECT:
-    case ERROR_USER_MAPPED_FILE:
-    case ERROR_UNABLE_TO_REMOVE_REPLACED:  // the replaces' failures: a file held by another program
-    case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
-    case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
-      return RunError(kPermissionDenied, path);
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_PATHNAME:
-    case ERROR_FILENAME_EXCED_RANGE:
-      return RunError(kBadFileName, path);
-    case ERROR_INVALID_DRIVE:
-    case ERROR_DEV_NOT_EXIST:
-      return RunError(kDeviceUnavailable, path);
-    case ERROR_NOT_READY:
-      return RunError(kDiskNotReady, path);
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-      return RunError(kDiskFull, path);
-    case ERROR_CRC:
-    case ERROR_READ_FAULT:
-    case ERROR_WRITE_FAULT:
-    case ERROR_GEN_FAILURE:
-      return RunError(kDeviceIoError, path);
-    default:
-      return RunError(kPathFileAccessError, path);
-  }
+  const ErrorNumber number = [code] {
+    switch (code) {
+      case ERROR_FILE_NOT_FOUND:
+        return kFileNotFound;
+      case ERROR_PATH_NOT_FOUND:
+      case ERROR_BAD_NETPATH:
+      case ERROR_BAD_NET_NAME:
+      case ERROR_DIRECTORY:
+        return kPathNotFound;
+      case ERROR_ACCESS_DENIED:
+      case ERROR_SHARING_VIOLATION:
+      case ERROR_LOCK_VIOLATION:
+      case ERROR_WRITE_PROTECT:
+      case ERROR_USER_MAPPED_FILE:
+      case ERROR_UNABLE_TO_REMOVE_REPLACED:  // the replaces' failures: a file held by another program
+      case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
+      case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
+        return kPermissionDenied;
+      case ERROR_INVALID_NAME:
+      case ERROR_BAD_PATHNAME:
+      case ERROR_FILENAME_EXCED_RANGE:
+        return kBadFileName;
+      case ERROR_INVALID_DRIVE:
+      case ERROR_DEV_NOT_EXIST:
+        return kDeviceUnavailable;
+      case ERROR_NOT_READY:
+        return kDiskNotReady;
+      case ERROR_DISK_FULL:
+      case ERROR_HANDLE_DISK_FULL:
+        return kDiskFull;
+      case ERROR_CRC:
+      case ERROR_READ_FAULT:
+      case ERROR_WRITE_FAULT:
+      case ERROR_GEN_FAILURE:
+        return kDeviceIoError;
+      default:
+        return kPathFileAccessError;
+    }
+  }();
+  return RunError(number, path);
 }
 
 std::wstring file_path(const std::string& path) {
