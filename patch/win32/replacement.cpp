@@ -188,14 +188,17 @@ void Replacement::copy_from(const std::string& from) {
   // Read and written, not CopyFileW: that would carry the downloaded file's Zone.Identifier stream.
   const auto source = open(from, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
   write_all(file_.get(), read_all(source.get(), from), path_);
+  // What CopyFileW carried besides the data: the time of the last write and the attributes.
   FILE_BASIC_INFO info{};
-  if (!::GetFileInformationByHandleEx(source.get(), FileBasicInfo, &info, sizeof info))
+  if (!::GetFileInformationByHandleEx(source.get(), FileBasicInfo, &info, sizeof info)) {
     throw file_error(from);
+  }
   FILE_BASIC_INFO carried{};  // zero: left as it is
   carried.LastWriteTime = info.LastWriteTime;
   carried.FileAttributes = info.FileAttributes & kKeptAttributes;
-  if (!::SetFileInformationByHandle(file_.get(), FileBasicInfo, &carried, sizeof carried))
+  if (!::SetFileInformationByHandle(file_.get(), FileBasicInfo, &carried, sizeof carried)) {
     throw file_error(path_);
+  }
   copy_ = true;
   finish_writing();
 }
@@ -264,7 +267,7 @@ void Replacement::fill_free_name() {
     return;
   }
   if (!exists(backup_)) {
-    keep_ = true;  // against the documentation; the only copy is not deleted
+    keep_ = true;  // not as documented: the temporary file holds the only copy, and stays
     return;
   }
   retried([&] { return moves_.move(backup_, target_, MOVEFILE_WRITE_THROUGH); });

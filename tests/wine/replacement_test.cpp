@@ -56,6 +56,10 @@ class FailingMoves final : public FileMoves {
   int refused_moves_;
 };
 
+void write(const fs::path& file, const std::string& bytes) {
+  std::ofstream(file, std::ios::binary) << bytes;
+}
+
 // The names in `folder`.
 std::set<std::wstring> names_in(const fs::path& folder) {
   std::set<std::wstring> names;
@@ -95,8 +99,8 @@ TEST(Replacement, WhateverReplaceFileFailsWithOneWholeCopyStaysAndTheErrorNamesT
                                     << c.refused_moves << " refused moves");
     const ScratchFolder folder;
     const fs::path installed = folder / L"Sorvanta.exe", delivered = folder / L"nuovo.exe";
-    std::ofstream(installed, std::ios::binary) << "vecchio";
-    std::ofstream(delivered, std::ios::binary) << "nuovo";
+    write(installed, "vecchio");
+    write(delivered, "nuovo");
     ludrimex::windows::WindowsSystem system(
         std::make_unique<FailingMoves>(c.code, c.failures, c.refused_moves));
     const std::string target = utf8(installed.wstring());
@@ -113,10 +117,6 @@ TEST(Replacement, WhateverReplaceFileFailsWithOneWholeCopyStaysAndTheErrorNamesT
     EXPECT_EQ(names_in(folder.path()), (std::set<std::wstring>{L"Sorvanta.exe", L"nuovo.exe"}));
     EXPECT_EQ(read_bytes(installed), c.after);
   }
-}
-
-void write(const fs::path& file, const std::string& bytes) {
-  std::ofstream(file, std::ios::binary) << bytes;
 }
 
 TEST(Replacement, CleanUpTakesOnlyOurOwnLeftoversAndPutsALoneBackupBack) {
