@@ -6,6 +6,7 @@
 #include <string>
 
 #include "patch/system.h"
+#include "patch/win32/file_moves.h"
 #include "patch/win32/toolkit_libraries.h"
 #include "win32/dll_search.h"
 #include "win32/scoped.h"
@@ -15,8 +16,8 @@ namespace ludrimex::windows {
 class WindowsSystem final : public System {
  public:
   // Restricts the DLL search to the system folder before anything is loaded, then initialises COM
-  // for this thread.
-  WindowsSystem();
+  // for this thread. Every replace of a file puts it in place through `moves`.
+  explicit WindowsSystem(std::unique_ptr<FileMoves> moves = system_file_moves());
 
   std::string special_folder(const std::string& name) override;
   std::string dir(const std::string& path, int attributes) override;
@@ -39,6 +40,7 @@ class WindowsSystem final : public System {
   void write_file(const std::string& path, const std::string& bytes) override;
   void delete_file(const std::string& path) override;
   void copy_file(const std::string& from, const std::string& to) override;
+  void clean_up_replace(const std::string& path);
   std::string short_date() override;
   std::string app_path() override;
   int message_box(const std::string& text, const std::string& title, int style) override;
@@ -54,6 +56,7 @@ class WindowsSystem final : public System {
   win32::RestrictedDllSearch dll_search_;
   win32::ComInit com_;
   ToolkitLibraries toolkit_;
+  std::unique_ptr<FileMoves> moves_;
 };
 
 }  // namespace ludrimex::windows
