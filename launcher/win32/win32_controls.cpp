@@ -14,6 +14,11 @@ RECT rect_of(int left, int top, int width, int height) {
   return RECT{left, top, left + width, top + height};
 }
 
+// How the control answers a print the user cancelled in its dialog, or one it can't do now.
+bool print_declined(HRESULT hr) {
+  return hr == OLECMDERR_E_CANCELED || hr == OLECMDERR_E_NOTSUPPORTED || hr == OLECMDERR_E_DISABLED;
+}
+
 }  // namespace
 
 // ---- Win32Browser -----------------------------------------------------------------------------
@@ -70,8 +75,10 @@ void Win32Browser::do_exec_wb(std::int32_t cmd_id, std::int32_t exec_opt, std::i
   in_argument->iVal = in;
   out_argument->vt = VT_I2;
   out_argument->iVal = out;
-  check(control().ExecWB(static_cast<OLECMDID>(cmd_id), static_cast<OLECMDEXECOPT>(exec_opt),
-                         in_argument.get(), out_argument.get()));
+  const HRESULT hr = control().ExecWB(static_cast<OLECMDID>(cmd_id), static_cast<OLECMDEXECOPT>(exec_opt),
+                                      in_argument.get(), out_argument.get());
+  if (cmd_id == kOleCmdIdPrint && print_declined(hr)) return;
+  check(hr);
 }
 
 void Win32Browser::title_change(const std::wstring& text) {

@@ -3,6 +3,8 @@
 // asks of the control, in which order, and what the user sees of it.
 #include <gtest/gtest.h>
 
+#include <docobj.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -37,8 +39,21 @@ HWND control_in(HWND window) {
   return ::FindWindowExW(window, nullptr, L"ScriptedBrowser", nullptr);
 }
 
-void request(HWND control, const wchar_t* what) {
-  ::PostMessageW(control, ::RegisterWindowMessageW(what), 0, 0);
+void request(HWND control, const wchar_t* what, WPARAM argument = 0) {
+  ::PostMessageW(control, ::RegisterWindowMessageW(what), argument, 0);
+}
+
+HWND button_in(HWND popup) {
+  return ::FindWindowExW(popup, nullptr, L"BUTTON", nullptr);
+}
+
+// A message box of the launcher, by its title.
+HWND box_titled(const wchar_t* title) {
+  return find_window(L"#32770", title);
+}
+
+void answer(HWND box, int button) {
+  ::PostMessageW(box, WM_COMMAND, button, 0);
 }
 
 class SorvantaHostingTest : public ::testing::Test {
@@ -102,9 +117,26 @@ class SorvantaHostingTest : public ::testing::Test {
     return find_window(L"SorvantaWindow", L"Listino prezzi");
   }
 
+  // A pop-up whose page has loaded.
+  HWND open_loaded_popup() {
+    const HWND popup = open_popup();
+    request(control_in(popup), L"ScriptedBrowser.Complete");
+    EXPECT_TRUE(wait_for("B2 DocumentComplete"));
+    return popup;
+  }
+
   HWND print_dialog(HWND popup) {
-    ::PostMessageW(::FindWindowExW(popup, nullptr, L"BUTTON", nullptr), BM_CLICK, 0, 0);
-    return find_window(L"#32770", L"Stampa");
+    ::PostMessageW(button_in(popup), BM_CLICK, 0, 0);
+    return box_titled(L"Stampa");
+  }
+
+  // Whatever was posted to the launcher before has been handled once this returns; `control` is the
+  // window of the browser named `browser` ("B2").
+  void settle(HWND control, const std::string& browser) {
+    const std::string name = browser + " mark";
+    const int marks = count(name);
+    request(control, L"ScriptedBrowser.Mark");
+    EXPECT_TRUE(eventually([&] { return count(name) > marks; }));
   }
 
   // The close box of the catalogue window, the thank-you box answered: the program ends.
@@ -124,6 +156,7 @@ class SorvantaHostingTest : public ::testing::Test {
       for (const char* step : {"Unadvise", "InPlaceDeactivate", "Close", "SetClientSite null", "released"}) {
         const int next = find(name + step, at);
         EXPECT_GE(next, at) << name << step;
+        if (next < 0) break;
         at = next;
       }
     }
@@ -229,6 +262,41 @@ TEST_F(SorvantaHostingTest, ANewWindowRequestGetsAPopUpWhosePagePrintsOnceLoaded
   EXPECT_GE(find("B2 ExecWB 6 1 | VT_I2 0 | VT_I2 0"), 0);
   close_catalogue();
   expect_torn_down_in_order(2);
+}
+
+// A print the user cancels in the control's dialog, or one the control can't do now, is declined
+// with an OLECMDERR_E_ code: the click then does nothing.
+TEST_F(SorvantaHostingTest, APrintTheControlDeclinesDoesNothing) {
+  start();
+  const HWND popup = open_loaded_popup();
+  const HWND control = control_in(popup);
+  answer(print_dialog(popup), IDCANCEL);
+  ASSERT_TRUE(wait_for("B2 print dialog closed Cancel"));
+  for (const HRESULT declined : {OLECMDERR_E_NOTSUPPORTED, OLECMDERR_E_DISABLED}) {
+    request(control, L"ScriptedBrowser.PrintFails", static_cast<ULONG>(declined));
+    ::PostMessageW(button_in(popup), BM_CLICK, 0, 0);
+  }
+  settle(control, "B2");
+  EXPECT_EQ(count("B2 ExecWB 6 1 "), 3);
+  EXPECT_EQ(::FindWindowW(L"#32770", L"Sorvanta"), nullptr) << "no report";
+  EXPECT_EQ(sorvanta_->wait(0), STILL_ACTIVE);
+  close_catalogue();
+  expect_torn_down_in_order(2);
+}
+
+// Any other failure is an error: reported, then the catalogue ends.
+TEST_F(SorvantaHostingTest, AnyOtherPrintFailureIsReported) {
+  start();
+  const HWND popup = open_loaded_popup();
+  request(control_in(popup), L"ScriptedBrowser.PrintFails", static_cast<ULONG>(E_ACCESSDENIED));
+  ::PostMessageW(button_in(popup), BM_CLICK, 0, 0);
+  const HWND report = box_titled(L"Sorvanta");
+  ASSERT_NE(report, nullptr);
+  wchar_t text[256] = L"";
+  ::GetDlgItemTextW(report, 0xFFFF, text, 256);  // the box's text
+  EXPECT_NE(std::wstring(text).find(L"(80070005)"), std::wstring::npos) << wine_test::utf8(text);
+  answer(report, IDOK);
+  EXPECT_EQ(sorvanta_->wait(), 1u);
 }
 
 TEST_F(SorvantaHostingTest, EndingWhileThePrintDialogIsUpWaitsForTheDialog) {
