@@ -84,13 +84,24 @@ int Win32WindowSystem::do_message_box(const std::string& text, const std::string
     const HWND handle = static_cast<Win32Window*>(window)->handle();
     if (handle && ::ShutdownBlockReasonCreate(handle, wide_text.c_str())) waiting.push_back(handle);
   }
-  // Modal for the whole launcher: every window of it waits for the answer.
-  const int answer = ::MessageBoxW(nullptr, wide_text.c_str(), win32::to_wide(title).c_str(),
-                                   static_cast<UINT>(style) | MB_TASKMODAL);
+  // Over its window, so that it can't fall behind it, and modal for the whole launcher: every
+  // window of it waits for the answer. With none of ours on screen, it comes to the front itself.
+  const HWND owner = box_owner();
+  const UINT flags = static_cast<UINT>(style) | MB_TASKMODAL | (owner ? 0 : MB_SETFOREGROUND);
+  int answer = 0;
+  {
+    const ModalLoop others_wait(*this, owner);
+    answer = ::MessageBoxW(owner, wide_text.c_str(), win32::to_wide(title).c_str(), flags);
+  }
   for (HWND handle : waiting) {
     if (::IsWindow(handle)) ::ShutdownBlockReasonDestroy(handle);
   }
   return answer;
+}
+
+HWND Win32WindowSystem::box_owner() const {
+  Window* active = active_window();
+  return active && active->visible() ? static_cast<Win32Window*>(active)->handle() : nullptr;
 }
 
 void Win32WindowSystem::do_run() {

@@ -30,6 +30,20 @@ class Win32WindowSystem final : public WindowSystem {
   // other windows take no input, as they would under a message box.
   void enable_modeless(bool enable, HWND owner);
   bool in_modal_loop() const { return modal_loops_ > 0; }
+
+  // A modal loop of the launcher's own over `owner` (null: over none), for its lifetime.
+  class ModalLoop {
+   public:
+    ModalLoop(Win32WindowSystem& system, HWND owner) : system_(system) {
+      system_.enable_modeless(false, owner);
+    }
+    ModalLoop(const ModalLoop&) = delete;
+    ModalLoop& operator=(const ModalLoop&) = delete;
+    ~ModalLoop() { system_.enable_modeless(true, nullptr); }
+
+   private:
+    Win32WindowSystem& system_;
+  };
   // A window with its controls, to go once no modal loop of a control is left on the stack.
   void defer_destruction(HWND window, std::vector<std::unique_ptr<BrowserHost>> controls);
 
@@ -44,6 +58,8 @@ class Win32WindowSystem final : public WindowSystem {
  private:
   // Hands a keyboard message to the browser that has the focus, before the window gets it.
   static bool translate_for_browser(MSG& message);
+  // The window a message box belongs to: the launcher's active one while it shows, else none.
+  HWND box_owner() const;
   void destroy_deferred();
 
   struct Remains {

@@ -264,6 +264,21 @@ TEST_F(SorvantaHostingTest, ANewWindowRequestGetsAPopUpWhosePagePrintsOnceLoaded
   expect_torn_down_in_order(2);
 }
 
+// The box belongs to the window the user is at, over it; the launcher's other windows wait for it.
+TEST_F(SorvantaHostingTest, TheThankYouBoxBelongsToTheActiveWindowWhileTheOthersWait) {
+  start();
+  const HWND popup = open_popup();
+  ::SetForegroundWindow(catalogue_);
+  ASSERT_TRUE(eventually([&] { return ::GetForegroundWindow() == catalogue_; }));
+  ::PostMessageW(catalogue_, WM_CLOSE, 0, 0);
+  const HWND box = box_titled(L"Veltrano S.r.l.");
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(::GetWindow(box, GW_OWNER), catalogue_);
+  EXPECT_FALSE(::IsWindowEnabled(popup));
+  answer(box, IDOK);
+  EXPECT_EQ(sorvanta_->wait(), 0u);
+}
+
 // A print the user cancels in the control's dialog, or one the control can't do now, is declined
 // with an OLECMDERR_E_ code: the click then does nothing.
 TEST_F(SorvantaHostingTest, APrintTheControlDeclinesDoesNothing) {
@@ -284,8 +299,8 @@ TEST_F(SorvantaHostingTest, APrintTheControlDeclinesDoesNothing) {
   expect_torn_down_in_order(2);
 }
 
-// Any other failure is an error: reported, then the catalogue ends.
-TEST_F(SorvantaHostingTest, AnyOtherPrintFailureIsReported) {
+// Any other failure is an error: reported in a box over the pop-up, then the catalogue ends.
+TEST_F(SorvantaHostingTest, AnyOtherPrintFailureIsReportedOverThePopUp) {
   start();
   const HWND popup = open_loaded_popup();
   request(control_in(popup), L"ScriptedBrowser.PrintFails", static_cast<ULONG>(E_ACCESSDENIED));
@@ -295,6 +310,8 @@ TEST_F(SorvantaHostingTest, AnyOtherPrintFailureIsReported) {
   wchar_t text[256] = L"";
   ::GetDlgItemTextW(report, 0xFFFF, text, 256);  // the box's text
   EXPECT_NE(std::wstring(text).find(L"(80070005)"), std::wstring::npos) << wine_test::utf8(text);
+  EXPECT_EQ(::GetWindow(report, GW_OWNER), popup) << "the box belongs to the window it concerns";
+  EXPECT_FALSE(::IsWindowEnabled(catalogue_)) << "the other windows wait for it";
   answer(report, IDOK);
   EXPECT_EQ(sorvanta_->wait(), 1u);
 }
