@@ -1,5 +1,6 @@
 #include "launcher/win32/win32_window.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "launcher/run_error.h"
@@ -117,18 +118,20 @@ void Win32Window::do_show() {
 
 void Win32Window::do_destroy() {
   if (!handle_) return;
-  if (win32_system_.in_modal_loop()) {
-    // A control's dialog may be running on the stack: the window only hides, and goes with its
-    // controls once that loop has returned.
+  const auto browsers = controls_of<Win32Browser>();
+  const bool printing = std::any_of(browsers.begin(), browsers.end(), [](auto* b) { return b->printing(); });
+  if (win32_system_.in_modal_loop() || printing) {
+    // A control's dialog may be running on the stack, or its page printing: the window only hides,
+    // and goes with its controls once that loop has returned and the page has printed.
     ::ShowWindow(handle_, SW_HIDE);
     ::SetWindowLongPtrW(handle_, GWLP_USERDATA, 0);
     std::vector<std::unique_ptr<BrowserHost>> controls;
-    for (Win32Browser* browser : controls_of<Win32Browser>()) controls.push_back(browser->hand_over());
+    for (Win32Browser* browser : browsers) controls.push_back(browser->hand_over());
     win32_system_.defer_destruction(std::exchange(handle_, nullptr), std::move(controls));
     return;
   }
   // The controls go first, while the window they live in still stands.
-  for (Win32Browser* browser : controls_of<Win32Browser>()) browser->close();
+  for (Win32Browser* browser : browsers) browser->close();
   ::DestroyWindow(handle_);
 }
 

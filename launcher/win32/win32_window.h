@@ -21,6 +21,7 @@ class Win32Window final : public Window {
   ~Win32Window() override;
 
   HWND handle() const { return handle_; }
+  Win32WindowSystem& win32_system() const { return win32_system_; }
   // The launcher window behind `handle`, if it is one.
   static Win32Window* from_handle(HWND handle);
   // Offers a keyboard message to the browser it is meant for.

@@ -1,5 +1,7 @@
 #include "launcher/win32/win32_window_system.h"
 
+#include <algorithm>
+
 #include "launcher/run_error.h"
 #include "launcher/win32/win32_window.h"
 #include "win32/program_folder.h"
@@ -10,6 +12,8 @@ namespace sorvanta::windows {
 namespace {
 
 constexpr float kTwipsPerInch = 1440.0f;
+// A spooler takes a page in seconds; this only bounds the wait for a control that never says it is done.
+constexpr ULONGLONG kPrintingWaitMs = 60'000;
 
 struct Resolution {
   int x;
@@ -64,7 +68,8 @@ Win32WindowSystem::Win32WindowSystem()
 
 Win32WindowSystem::~Win32WindowSystem() {
   destroy_windows();
-  destroy_deferred();
+  wait_while_printing();
+  destroy_deferred(true);
   ::UnregisterClassW(kWindowClass, ::GetModuleHandleW(nullptr));
 }
 
@@ -112,9 +117,10 @@ void Win32WindowSystem::do_run() {
       ::DispatchMessageW(&message);
     }
     // Back in the outermost loop, with every modal loop of a control over: what waited for them goes.
-    if (!in_modal_loop()) destroy_deferred();
+    if (!in_modal_loop()) destroy_deferred(false);
   }
-  destroy_deferred();
+  wait_while_printing();
+  destroy_deferred(true);
 }
 
 void Win32WindowSystem::enable_modeless(bool enable, HWND owner) {
@@ -141,13 +147,35 @@ void Win32WindowSystem::defer_destruction(HWND window, std::vector<std::unique_p
   deferred_.push_back(Remains{window, std::move(controls)});
 }
 
-void Win32WindowSystem::destroy_deferred() {
+bool Win32WindowSystem::Remains::printing() const {
+  return std::any_of(controls.begin(), controls.end(), [](const auto& c) { return c->printing(); });
+}
+
+void Win32WindowSystem::destroy_deferred(bool printing_too) {
   // Taken out first: letting a control go may run messages that come back here.
-  std::vector<Remains> remains = std::move(deferred_);
-  deferred_.clear();
-  for (Remains& r : remains) {
+  std::vector<Remains> going;
+  std::vector<Remains> staying;
+  for (Remains& r : deferred_) (printing_too || !r.printing() ? going : staying).push_back(std::move(r));
+  deferred_ = std::move(staying);
+  for (Remains& r : going) {
     r.controls.clear();
     ::DestroyWindow(r.window);
+  }
+}
+
+void Win32WindowSystem::wait_while_printing() {
+  const auto printing = [this] {
+    return std::any_of(deferred_.begin(), deferred_.end(), [](const Remains& r) { return r.printing(); });
+  };
+  const ULONGLONG until = ::GetTickCount64() + kPrintingWaitMs;
+  for (ULONGLONG now = ::GetTickCount64(); printing() && now < until; now = ::GetTickCount64()) {
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(until - now), QS_ALLINPUT);
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) continue;  // the end is under way already
+      ::TranslateMessage(&message);
+      ::DispatchMessageW(&message);
+    }
   }
 }
 

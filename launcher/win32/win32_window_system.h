@@ -44,7 +44,8 @@ class Win32WindowSystem final : public WindowSystem {
    private:
     Win32WindowSystem& system_;
   };
-  // A window with its controls, to go once no modal loop of a control is left on the stack.
+  // A window with its controls, to go once no modal loop of a control is left on the stack and none
+  // of its pages prints.
   void defer_destruction(HWND window, std::vector<std::unique_ptr<BrowserHost>> controls);
 
  protected:
@@ -60,11 +61,15 @@ class Win32WindowSystem final : public WindowSystem {
   static bool translate_for_browser(MSG& message);
   // The window a message box belongs to: the launcher's active one while it shows, else none.
   HWND box_owner() const;
-  void destroy_deferred();
+  // The deferred windows go: those whose pages have printed, or all of them.
+  void destroy_deferred(bool printing_too);
+  // The program is ending: pages still printing get to their end first (for a while at most).
+  void wait_while_printing();
 
   struct Remains {
     HWND window;
     std::vector<std::unique_ptr<BrowserHost>> controls;
+    bool printing() const;
   };
 
   // First of all: nothing may load a DLL by name from our folder or the current directory.

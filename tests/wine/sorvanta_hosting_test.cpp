@@ -130,6 +130,18 @@ class SorvantaHostingTest : public ::testing::Test {
     return box_titled(L"Stampa");
   }
 
+  // Sorvanta with a pop-up whose page, confirmed in the print dialog, goes on printing in the
+  // background until the test posts "ScriptedBrowser.PrintDone" to its control.
+  HWND start_printing_slowly() {
+    start();
+    const HWND popup = open_loaded_popup();
+    request(control_in(popup), L"ScriptedBrowser.PrintSlowly");
+    answer(print_dialog(popup), IDOK);
+    EXPECT_TRUE(wait_for("B2 print dialog closed OK"));
+    EXPECT_GE(find("B2 PrintTemplateInstantiation 0x00000000"), 0);
+    return popup;
+  }
+
   // Whatever was posted to the launcher before has been handled once this returns; `control` is the
   // window of the browser named `browser` ("B2").
   void settle(HWND control, const std::string& browser) {
@@ -316,14 +328,58 @@ TEST_F(SorvantaHostingTest, AnyOtherPrintFailureIsReportedOverThePopUp) {
   EXPECT_EQ(sorvanta_->wait(), 1u);
 }
 
-TEST_F(SorvantaHostingTest, EndingWhileThePrintDialogIsUpWaitsForTheDialog) {
+class PrintDialogTest : public SorvantaHostingTest, public ::testing::WithParamInterface<bool> {};
+
+// Whether or not the control announces its dialog with EnableModeless, the dialog holds the whole
+// launcher, and the program's end waits for it.
+TEST_P(PrintDialogTest, EndingWhileThePrintDialogIsUpWaitsForTheDialog) {
   start();
-  const HWND popup = open_popup();
-  request(control_in(popup), L"ScriptedBrowser.Complete");
-  ASSERT_TRUE(wait_for("B2 DocumentComplete"));
+  const HWND popup = open_loaded_popup();
+  if (!GetParam()) request(control_in(popup), L"ScriptedBrowser.DialogUnannounced");
   ASSERT_NE(print_dialog(popup), nullptr);
+  EXPECT_FALSE(::IsWindowEnabled(catalogue_));
   close_catalogue();
   EXPECT_GT(find("B2 Unadvise"), find("B2 print dialog closed"));
+  expect_torn_down_in_order(2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialogs, PrintDialogTest, ::testing::Values(true, false),
+                         [](const auto& param_info) {
+                           return param_info.param ? "Announced" : "Unannounced";
+                         });
+
+// The control prints in the background once its dialog has closed, until its print template's
+// teardown: a pop-up closed meanwhile hides at once, and its control goes once the page has printed.
+TEST_F(SorvantaHostingTest, APopUpClosedWhileItsPagePrintsHidesAndGoesOnceThePageHasPrinted) {
+  const HWND popup = start_printing_slowly();
+  const HWND control = control_in(popup);
+  ::PostMessageW(popup, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(eventually([&] { return ::IsWindowVisible(popup) == FALSE; }));
+  settle(control, "B2");
+  EXPECT_EQ(count("B2 Close"), 0) << "not while its page prints";
+  request(control, L"ScriptedBrowser.PrintDone");
+  ASSERT_TRUE(wait_for("B2 released"));
+  EXPECT_GT(find("B2 Unadvise"), find("B2 PrintTemplateTeardown"));
+  EXPECT_FALSE(::IsWindow(popup));
+  EXPECT_TRUE(::IsWindowVisible(catalogue_));
+  close_catalogue();
+  expect_torn_down_in_order(2);
+}
+
+TEST_F(SorvantaHostingTest, EndingWhileAPagePrintsHidesEverythingAndEndsOnceThePageHasPrinted) {
+  const HWND popup = start_printing_slowly();
+  const HWND control = control_in(popup);
+  ::PostMessageW(catalogue_, WM_CLOSE, 0, 0);
+  const HWND box = box_titled(L"Veltrano S.r.l.");
+  ASSERT_NE(box, nullptr);
+  answer(box, IDOK);
+  ASSERT_TRUE(eventually([&] { return !::IsWindowVisible(catalogue_) && !::IsWindowVisible(popup); }));
+  settle(control, "B2");
+  EXPECT_EQ(sorvanta_->wait(0), STILL_ACTIVE) << "ended while its page printed";
+  EXPECT_EQ(count("B2 Close"), 0);
+  request(control, L"ScriptedBrowser.PrintDone");
+  EXPECT_EQ(sorvanta_->wait(), 0u);
+  EXPECT_GT(find("B2 Unadvise"), find("B2 PrintTemplateTeardown"));
   expect_torn_down_in_order(2);
 }
 
