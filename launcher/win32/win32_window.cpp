@@ -87,11 +87,41 @@ void Win32Window::enable_modeless(bool enable) {
   win32_system_.enable_modeless(enable, handle_);
 }
 
-bool Win32Window::translate_for_browser(MSG& message) {
+bool Win32Window::translate_keyboard(MSG& message) {
+  const bool tab = message.message == WM_KEYDOWN && message.wParam == VK_TAB;
+  const bool backwards = ::GetKeyState(VK_SHIFT) < 0;
+  // No dialog manager here: it would take the page's arrows and Enter for itself.
   for (Win32Browser* browser : controls_of<Win32Browser>()) {
-    if (browser->owns(message.hwnd)) return browser->translate_accelerator(message);
+    if (!browser->owns(message.hwnd)) continue;
+    // The control moves between the page's own links itself; a Tab it leaves goes out of the page.
+    if (browser->translate_accelerator(message)) return true;
+    if (tab) move_focus(*browser, backwards);
+    return tab;
+  }
+  for (Win32Button* button : controls_of<Win32Button>()) {
+    if (button->handle() != message.hwnd) continue;
+    if (tab) {
+      move_focus(*button, backwards);
+      return true;
+    }
+    if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN) {
+      // The click may unload this window: nothing of it is touched after.
+      ::SendMessageW(button->handle(), BM_CLICK, 0, 0);
+      return true;
+    }
+    return false;  // Space: the button's own
   }
   return false;
+}
+
+void Win32Window::move_focus(const Control& from, bool backwards) {
+  const auto controls = controls_of<Control>();
+  const auto at = std::find(controls.begin(), controls.end(), &from);
+  if (at == controls.end()) return;
+  const auto here = static_cast<std::size_t>(at - controls.begin());
+  const std::size_t next = (here + (backwards ? controls.size() - 1 : 1)) % controls.size();
+  if (auto* browser = dynamic_cast<Win32Browser*>(controls[next])) browser->focus_page();
+  if (auto* button = dynamic_cast<Win32Button*>(controls[next])) ::SetFocus(button->handle());
 }
 
 std::unique_ptr<Browser> Win32Window::do_create_browser(const ControlDesign& design) {

@@ -112,7 +112,7 @@ HWND Win32WindowSystem::box_owner() const {
 void Win32WindowSystem::do_run() {
   MSG message;
   while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (!translate_for_browser(message)) {
+    if (!translate_keyboard(message)) {
       ::TranslateMessage(&message);
       ::DispatchMessageW(&message);
     }
@@ -183,10 +183,10 @@ void Win32WindowSystem::do_quit() {
   ::PostQuitMessage(0);
 }
 
-bool Win32WindowSystem::translate_for_browser(MSG& message) {
+bool Win32WindowSystem::translate_keyboard(MSG& message) {
   if (message.message < WM_KEYFIRST || message.message > WM_KEYLAST) return false;
   Win32Window* window = Win32Window::from_handle(::GetAncestor(message.hwnd, GA_ROOT));
-  return window && window->translate_for_browser(message);
+  return window && window->translate_keyboard(message);
 }
 
 }  // namespace sorvanta::windows

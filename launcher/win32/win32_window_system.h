@@ -57,8 +57,8 @@ class Win32WindowSystem final : public WindowSystem {
   void do_quit() override;
 
  private:
-  // Hands a keyboard message to the browser that has the focus, before the window gets it.
-  static bool translate_for_browser(MSG& message);
+  // Hands a keyboard message to the controls of the launcher window it is meant for first.
+  static bool translate_keyboard(MSG& message);
   // The window a message box belongs to: the launcher's active one while it shows, else none.
   HWND box_owner() const;
   // The deferred windows go: those whose pages have printed, or all of them.

@@ -6,6 +6,7 @@
 #include <docobj.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -54,6 +55,26 @@ HWND box_titled(const wchar_t* title) {
 
 void answer(HWND box, int button) {
   ::PostMessageW(box, WM_COMMAND, button, 0);
+}
+
+// A key pressed and let go while `window` has the keyboard.
+void press(HWND window, WPARAM key) {
+  ::PostMessageW(window, WM_KEYDOWN, key, 1);
+  ::PostMessageW(window, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001));
+}
+
+// The key as the scripted browser writes it.
+std::string key_name(WPARAM key) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(key));
+  return text;
+}
+
+// The window that has the keyboard in `window`'s thread.
+HWND focus_in(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  return ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
 }
 
 class SorvantaHostingTest : public ::testing::Test {
@@ -289,6 +310,42 @@ TEST_F(SorvantaHostingTest, TheThankYouBoxBelongsToTheActiveWindowWhileTheOthers
   EXPECT_FALSE(::IsWindowEnabled(popup));
   answer(box, IDOK);
   EXPECT_EQ(sorvanta_->wait(), 0u);
+}
+
+// Tab moves between the page and the button in tab order, Enter and Space press the button. Inside
+// the page every key goes to the control first, and what it leaves, Tab excepted, to the page.
+TEST_F(SorvantaHostingTest, TabReachesThePrintButtonEnterAndSpacePressIt) {
+  start();
+  const HWND popup = open_loaded_popup();
+  const HWND control = control_in(popup);
+  const HWND button = button_in(popup);
+  ASSERT_TRUE(eventually([&] { return focus_in(popup) == control; }));
+  for (const WPARAM key : {VK_RETURN, VK_DOWN}) {
+    press(control, key);
+    EXPECT_TRUE(wait_for("B2 key " + key_name(key))) << "the page's own key";
+    EXPECT_GE(find("B2 TranslateAccelerator " + key_name(key)), 0) << "offered to the control first";
+  }
+  EXPECT_EQ(count("B2 ExecWB"), 0);
+
+  int printed = 0;
+  for (const WPARAM key : {VK_RETURN, VK_SPACE}) {
+    press(control, VK_TAB);
+    ASSERT_TRUE(eventually([&] { return focus_in(popup) == button; })) << "Tab out of the page";
+    press(button, key);
+    const HWND dialog = box_titled(L"Stampa");
+    ASSERT_NE(dialog, nullptr) << key_name(key);
+    answer(dialog, IDOK);
+    ++printed;
+    ASSERT_TRUE(eventually([&] { return count("B2 print dialog closed OK") == printed; }));
+    EXPECT_TRUE(eventually([&] { return focus_in(popup) == control; })) << "back to the page";
+  }
+  EXPECT_GE(find("B2 TranslateAccelerator " + key_name(VK_TAB)), 0) << "the control had Tab first";
+  EXPECT_EQ(count("B2 ExecWB 6 1 "), 2);
+  press(control, VK_TAB);
+  ASSERT_TRUE(eventually([&] { return focus_in(popup) == button; }));
+  press(button, VK_TAB);
+  EXPECT_TRUE(eventually([&] { return focus_in(popup) == control; })) << "round to the page";
+  close_catalogue();
 }
 
 // A print the user cancels in the control's dialog, or one the control can't do now, is declined
