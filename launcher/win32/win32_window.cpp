@@ -6,6 +6,7 @@
 #include "launcher/run_error.h"
 #include "launcher/win32/win32_controls.h"
 #include "launcher/win32/win32_window_system.h"
+#include "launcher/win32/window_frame.h"
 #include "win32/text.h"
 
 namespace sorvanta::windows {
@@ -38,20 +39,19 @@ Styles styles_of(const WindowDesign& design) {
   return {style, WS_EX_APPWINDOW};
 }
 
+RECT work_area() {
+  RECT work{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  return work;
+}
+
 // The outer rectangle around the design's client area, centred on the screen's work area when
 // the design says so.
 RECT placement(const WindowSystem& system, const WindowDesign& design, const Styles& styles) {
   RECT outer{0, 0, system.pixels_x(static_cast<Single>(design.client_width)),
              system.pixels_y(static_cast<Single>(design.client_height))};
   ::AdjustWindowRectEx(&outer, styles.style, FALSE, styles.ex_style);
-  const int width = outer.right - outer.left;
-  const int height = outer.bottom - outer.top;
-  RECT work{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
-  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  if (!design.centred) return RECT{work.left, work.top, work.left + width, work.top + height};
-  const int left = work.left + (work.right - work.left - width) / 2;
-  const int top = work.top + (work.bottom - work.top - height) / 2;
-  return RECT{left, top, left + width, top + height};
+  return placed(work_area(), outer.right - outer.left, outer.bottom - outer.top, design.centred);
 }
 
 }  // namespace
@@ -69,6 +69,21 @@ Win32Window::Win32Window(Win32WindowSystem& system, const WindowDesign& design)
     ::SendMessageW(handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(system.icon(false)));
     ::SendMessageW(handle_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(system.icon(true)));
   }
+  fit_visible_frame();
+}
+
+// Made from its client size, a window shows smaller than designed where its borders are invisible.
+// Hidden, the system may not tell yet: the first showing looks again.
+void Win32Window::fit_visible_frame() {
+  RECT window{};
+  if (!::GetWindowRect(handle_, &window)) return;
+  const WindowDesign& made = design();
+  const auto fitted = fitted_window(window, win32_system_.desktop().visible_frame(handle_), work_area(),
+                                    system().pixels_x(static_cast<Single>(made.width)),
+                                    system().pixels_y(static_cast<Single>(made.height)), made.centred);
+  if (!fitted || ::EqualRect(&*fitted, &window)) return;
+  ::SetWindowPos(handle_, nullptr, fitted->left, fitted->top, fitted->right - fitted->left,
+                 fitted->bottom - fitted->top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 Win32Window::~Win32Window() {
@@ -136,14 +151,17 @@ void Win32Window::do_set_caption(const std::string& text) {
   ::SetWindowTextW(handle_, win32::to_wide(text).c_str());
 }
 
+// What shows of the window, without the invisible borders.
 Window::PixelSize Win32Window::do_outer_size() const {
-  RECT outer{};
-  ::GetWindowRect(handle_, &outer);
+  RECT window{};
+  ::GetWindowRect(handle_, &window);
+  const RECT outer = visible_rect(window, win32_system_.desktop().visible_frame(handle_));
   return {outer.right - outer.left, outer.bottom - outer.top};
 }
 
 void Win32Window::do_show() {
   ::ShowWindow(handle_, SW_SHOWNORMAL);
+  if (!std::exchange(fitted_on_show_, true)) fit_visible_frame();
 }
 
 void Win32Window::do_destroy() {

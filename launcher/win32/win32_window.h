@@ -44,6 +44,9 @@ class Win32Window final : public Window {
 
  private:
   LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam);
+  // Where the system shows the window smaller than its rectangle, the design's outer size is
+  // given to what shows, placed as the design says.
+  void fit_visible_frame();
   void save_focus();
   void restore_focus();
   // The keyboard to the control after (or before) `from` in tab order, round the end.
@@ -52,6 +55,7 @@ class Win32Window final : public Window {
   Win32WindowSystem& win32_system_;
   HWND handle_ = nullptr;
   HWND focus_ = nullptr;  // the page that had the keyboard when the window was last deactivated
+  bool fitted_on_show_ = false;
 };
 
 }  // namespace sorvanta::windows

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "launcher/win32/browser_host.h"
+#include "launcher/win32/window_frame.h"
 #include "launcher/window_system.h"
 #include "win32/dll_search.h"
 #include "win32/scoped.h"
@@ -25,6 +26,7 @@ class Win32WindowSystem final : public WindowSystem {
   // What every window of the launcher shares.
   HICON icon(bool small) const { return small ? small_icon_ : big_icon_; }
   HFONT font() const { return font_.get(); }
+  const DesktopWindowManager& desktop() const { return desktop_; }
 
   // A control in `owner` starts (false) or ends (true) a modal loop: while one runs, the launcher's
   // other windows take no input, as they would under a message box.
@@ -75,6 +77,7 @@ class Win32WindowSystem final : public WindowSystem {
   // First of all: nothing may load a DLL by name from our folder or the current directory.
   win32::RestrictedDllSearch dll_search_;
   win32::OleInit ole_;  // then OLE, last down: the browser controls need it
+  DesktopWindowManager desktop_;
   TwipsPerPixel twips_per_pixel_{};
   HICON big_icon_ = nullptr;  // shared resource icons: never destroyed
   HICON small_icon_ = nullptr;
