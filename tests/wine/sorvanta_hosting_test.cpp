@@ -1,11 +1,13 @@
 // The real Sorvanta.exe under Wine on a virtual display, hosting the scripted browser control
 // (scripted_browser.dll, registered as the WebBrowser class for this test run): what the launcher
-// asks of the control, in which order, and what the user sees of it.
+// asks of the control, in which order, and what the user sees of it. The screen has 96 dots per
+// inch, or as many as SORVANTA_HOSTING_DPI says (wine-run-gui --dpi sets them for the run).
 #include <gtest/gtest.h>
 
 #include <docobj.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -70,6 +72,18 @@ std::string key_name(WPARAM key) {
   return text;
 }
 
+// The screen resolution this run is meant to have, in dots per inch.
+int screen_dpi() {
+  wchar_t value[16] = L"";
+  const DWORD length = ::GetEnvironmentVariableW(L"SORVANTA_HOSTING_DPI", value, 16);
+  return length > 0 && length < 16 ? std::stoi(value) : 96;
+}
+
+// `twips` in this run's pixels, rounded as the launcher rounds them.
+int pixels(int twips) {
+  return static_cast<int>(std::lround(twips * screen_dpi() / 1440.0));
+}
+
 // The window that has the keyboard in `window`'s thread.
 HWND focus_in(HWND window) {
   GUITHREADINFO info{};
@@ -79,7 +93,15 @@ HWND focus_in(HWND window) {
 
 class SorvantaHostingTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ASSERT_EQ(server("DllRegisterServer"), S_OK); }
+  static void SetUpTestSuite() {
+    // Our measures in the screen's own pixels, as the launcher's (it is DPI-aware too).
+    ::SetProcessDPIAware();
+    const HDC screen = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
+    ::ReleaseDC(nullptr, screen);
+    ASSERT_EQ(dpi, screen_dpi()) << "the screen's resolution for this run";
+    ASSERT_EQ(server("DllRegisterServer"), S_OK);
+  }
   static void TearDownTestSuite() { server("DllUnregisterServer"); }
   void TearDown() override {
     if (!HasFailure()) return;
@@ -245,12 +267,14 @@ TEST_F(SorvantaHostingTest, TheBrowserFollowsTheWindowsSizeButNotItsMinimisedOne
   start();
   RECT outer{};
   ::GetWindowRect(catalogue_, &outer);
-  // Width less 150 twips, height less 500: 10 and 33 pixels at 96 dpi.
-  const std::string first = "B1 SetObjectRects 0 0 " + std::to_string(outer.right - outer.left - 10) + "x" +
-                            std::to_string(outer.bottom - outer.top - 33);
-  EXPECT_GE(find(first), 0);
+  // Width less 150 twips, height less 500: 10 and 33 pixels at 96 dpi, 15 and 50 at 144 dpi.
+  const auto fitted = [](int width, int height) {
+    return "B1 SetObjectRects 0 0 " + std::to_string(width - pixels(150)) + "x" +
+           std::to_string(height - pixels(500));
+  };
+  EXPECT_GE(find(fitted(outer.right - outer.left, outer.bottom - outer.top)), 0);
   ::SetWindowPos(catalogue_, nullptr, 0, 0, 800, 600, SWP_NOMOVE | SWP_NOZORDER);
-  const std::string resized = "B1 SetObjectRects 0 0 790x567";
+  const std::string resized = fitted(800, 600);
   ASSERT_TRUE(wait_for(resized));
   const int moves = count("B1 SetObjectRects");
   const int restores = count(resized);
@@ -259,6 +283,31 @@ TEST_F(SorvantaHostingTest, TheBrowserFollowsTheWindowsSizeButNotItsMinimisedOne
   ::ShowWindow(catalogue_, SW_RESTORE);
   ASSERT_TRUE(eventually([&] { return count(resized) > restores; })) << "the restored size again";
   EXPECT_EQ(count("B1 SetObjectRects") - moves, count(resized) - restores) << "nothing for the minimised one";
+  close_catalogue();
+}
+
+// Client areas, the pop-up's browser and its button take their twips in the screen's pixels (15 twips
+// to a pixel at 96 dpi, 10 at 144 dpi, where half pixels round up).
+TEST_F(SorvantaHostingTest, TheWindowsBrowsersAndButtonTakeTheirSizesInTwips) {
+  start();
+  RECT client{};
+  ::GetClientRect(catalogue_, &client);
+  EXPECT_EQ(client.right, pixels(8880));
+  EXPECT_EQ(client.bottom, pixels(5865));
+  const HWND popup = open_popup();
+  ASSERT_NE(popup, nullptr);
+  ::GetClientRect(popup, &client);
+  EXPECT_EQ(client.right, pixels(9615));
+  EXPECT_EQ(client.bottom, pixels(7995));
+  EXPECT_GE(
+      find("B2 SetObjectRects 0 0 " + std::to_string(pixels(9615)) + "x" + std::to_string(pixels(7455))), 0);
+  RECT button{};
+  ::GetWindowRect(button_in(popup), &button);
+  ::MapWindowPoints(nullptr, popup, reinterpret_cast<POINT*>(&button), 2);
+  EXPECT_EQ(button.left, pixels(8040));
+  EXPECT_EQ(button.top, pixels(7560));
+  EXPECT_EQ(button.right - button.left, pixels(1455));
+  EXPECT_EQ(button.bottom - button.top, pixels(375));
   close_catalogue();
 }
 
