@@ -38,11 +38,13 @@ function(veltrano_windows_name target name)
 endfunction()
 
 # A Windows GUI program with its resource script (icon, version, manifest; paths in the script are
-# from the repository root). MSVC is told to start at main() and to leave the manifest to the script.
+# from the repository root) and the files the script takes in, which the resource compiler does not
+# report as its dependencies. MSVC is told to start at main() and to leave the manifest to the script.
 function(veltrano_windows_program target rc_file)
   set_target_properties(${target} PROPERTIES WIN32_EXECUTABLE ON)
   target_sources(${target} PRIVATE ${rc_file})
   set_property(SOURCE ${rc_file} APPEND PROPERTY INCLUDE_DIRECTORIES ${PROJECT_SOURCE_DIR})
+  set_property(SOURCE ${rc_file} APPEND PROPERTY OBJECT_DEPENDS ${ARGN})
   if(MSVC)
     target_link_options(${target} PRIVATE /ENTRY:mainCRTStartup /MANIFEST:NO)
   endif()

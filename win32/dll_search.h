@@ -3,6 +3,8 @@
 // may write to (a Downloads folder, a copied catalogue), so a DLL found there by name is never ours.
 #include <windows.h>
 
+#include <string>
+
 namespace win32 {
 
 // Takes the program's folder and the current directory out of the search for every DLL loaded by
@@ -20,6 +22,24 @@ inline void restrict_dll_search() {
         reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void (*)()>(proc));
     set_default_dll_directories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   }
+}
+
+// Whether the loader takes the LOAD_LIBRARY_SEARCH_ flags (not on Windows 7 without KB2533623).
+inline bool search_flags_known() {
+  const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
+  return kernel32 && ::GetProcAddress(kernel32, "AddDllDirectory");
+}
+
+// A DLL of the system's own ("dwmapi.dll") from the system folder and nowhere else, its
+// dependencies too: by name where the loader takes the search flags, else by its full path. Null
+// when the system has none.
+inline HMODULE load_system_library(const wchar_t* file) {
+  if (search_flags_known()) return ::LoadLibraryExW(file, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  wchar_t folder[MAX_PATH];
+  const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  const std::wstring path = std::wstring(folder, length) + L"\\" + file;
+  return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 // For a member that must come up before anything loads a DLL.

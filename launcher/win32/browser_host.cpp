@@ -31,6 +31,7 @@ class BrowserHost::Site {
   void set_rect(const RECT& rect) { rect_ = rect; }
   // From now on the control's events and requests reach nobody.
   void detach() { events_ = nullptr; }
+  bool printing() const { return print_templates_ > 0; }
 
  private:
   HRESULT query(REFIID iid, void** out) {
@@ -250,6 +251,15 @@ class BrowserHost::Site {
     ULONG STDMETHODCALLTYPE Release() override { return site_.release(); }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                      UINT*) override {
+      // Counted also once nobody listens: the control must not go while its page prints.
+      if (id == DISPID_PRINTTEMPLATEINSTANTIATION) {
+        ++site_.print_templates_;
+        return S_OK;
+      }
+      if (id == DISPID_PRINTTEMPLATETEARDOWN) {
+        if (site_.print_templates_ > 0) --site_.print_templates_;
+        return S_OK;
+      }
       BrowserHostEvents* events = site_.events_;
       if (!params || !events) return S_OK;
       try {
@@ -283,6 +293,7 @@ class BrowserHost::Site {
   RECT rect_;
   BrowserHostEvents* events_;
   ULONG references_ = 0;
+  int print_templates_ = 0;
   ClientSite client_site_{*this};
   InPlaceSite in_place_site_{*this};
   InPlaceFrame frame_{*this};
@@ -355,6 +366,10 @@ void BrowserHost::detach() {
 bool BrowserHost::translate_accelerator(MSG& message) {
   const auto active = browser_.as<IOleInPlaceActiveObject>(IID_IOleInPlaceActiveObject);
   return active && active->TranslateAccelerator(&message) == S_OK;
+}
+
+bool BrowserHost::printing() const {
+  return site_->printing();
 }
 
 bool BrowserHost::owns(HWND window) const {

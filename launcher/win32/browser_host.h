@@ -51,6 +51,9 @@ class BrowserHost {
   bool translate_accelerator(MSG& message);
   // Whether `window` is the control's own window or one inside it.
   bool owns(HWND window) const;
+  // Whether a page is printing: from the control's PrintTemplateInstantiation to its
+  // PrintTemplateTeardown, which may come long after its print dialog has closed.
+  bool printing() const;
 
  private:
   class Site;

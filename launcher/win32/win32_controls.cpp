@@ -3,6 +3,7 @@
 #include "launcher/run_error.h"
 #include "launcher/win32/navigation_address.h"
 #include "launcher/win32/win32_window.h"
+#include "launcher/win32/win32_window_system.h"
 #include "win32/scoped.h"
 #include "win32/text.h"
 
@@ -12,6 +13,11 @@ namespace {
 
 RECT rect_of(int left, int top, int width, int height) {
   return RECT{left, top, left + width, top + height};
+}
+
+// How the control answers a print the user cancelled in its dialog, or one it can't do now.
+bool print_declined(HRESULT hr) {
+  return hr == OLECMDERR_E_CANCELED || hr == OLECMDERR_E_NOTSUPPORTED || hr == OLECMDERR_E_DISABLED;
 }
 
 }  // namespace
@@ -70,8 +76,13 @@ void Win32Browser::do_exec_wb(std::int32_t cmd_id, std::int32_t exec_opt, std::i
   in_argument->iVal = in;
   out_argument->vt = VT_I2;
   out_argument->iVal = out;
-  check(control().ExecWB(static_cast<OLECMDID>(cmd_id), static_cast<OLECMDEXECOPT>(exec_opt),
-                         in_argument.get(), out_argument.get()));
+  // The control's print dialog is modal for the whole launcher, whether or not the control says so
+  // (EnableModeless).
+  const Win32WindowSystem::ModalLoop command(win32_window_.win32_system(), win32_window_.handle());
+  const HRESULT hr = control().ExecWB(static_cast<OLECMDID>(cmd_id), static_cast<OLECMDEXECOPT>(exec_opt),
+                                      in_argument.get(), out_argument.get());
+  if (cmd_id == kOleCmdIdPrint && print_declined(hr)) return;
+  check(hr);
 }
 
 void Win32Browser::title_change(const std::wstring& text) {

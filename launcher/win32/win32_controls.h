@@ -19,6 +19,7 @@ class Win32Browser final : public Browser, private BrowserHostEvents {
 
   bool translate_accelerator(MSG& message) { return host_ && host_->translate_accelerator(message); }
   bool owns(HWND window) const { return host_ && host_->owns(window); }
+  bool printing() const { return host_ && host_->printing(); }
   // The keyboard to the page, whatever the window's state; when the control can't, nothing moves.
   void focus_page() {
     if (host_) host_->focus();

@@ -1,10 +1,12 @@
 #include "launcher/win32/win32_window.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "launcher/run_error.h"
 #include "launcher/win32/win32_controls.h"
 #include "launcher/win32/win32_window_system.h"
+#include "launcher/win32/window_frame.h"
 #include "win32/text.h"
 
 namespace sorvanta::windows {
@@ -37,20 +39,19 @@ Styles styles_of(const WindowDesign& design) {
   return {style, WS_EX_APPWINDOW};
 }
 
+RECT work_area() {
+  RECT work{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  return work;
+}
+
 // The outer rectangle around the design's client area, centred on the screen's work area when
 // the design says so.
 RECT placement(const WindowSystem& system, const WindowDesign& design, const Styles& styles) {
   RECT outer{0, 0, system.pixels_x(static_cast<Single>(design.client_width)),
              system.pixels_y(static_cast<Single>(design.client_height))};
   ::AdjustWindowRectEx(&outer, styles.style, FALSE, styles.ex_style);
-  const int width = outer.right - outer.left;
-  const int height = outer.bottom - outer.top;
-  RECT work{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
-  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  if (!design.centred) return RECT{work.left, work.top, work.left + width, work.top + height};
-  const int left = work.left + (work.right - work.left - width) / 2;
-  const int top = work.top + (work.bottom - work.top - height) / 2;
-  return RECT{left, top, left + width, top + height};
+  return placed(work_area(), outer.right - outer.left, outer.bottom - outer.top, design.centred);
 }
 
 }  // namespace
@@ -68,6 +69,21 @@ Win32Window::Win32Window(Win32WindowSystem& system, const WindowDesign& design)
     ::SendMessageW(handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(system.icon(false)));
     ::SendMessageW(handle_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(system.icon(true)));
   }
+  fit_visible_frame();
+}
+
+// Made from its client size, a window shows smaller than designed where its borders are invisible.
+// Hidden, the system may not tell yet: the first showing looks again.
+void Win32Window::fit_visible_frame() {
+  RECT window{};
+  if (!::GetWindowRect(handle_, &window)) return;
+  const WindowDesign& made = design();
+  const auto fitted = fitted_window(window, win32_system_.desktop().visible_frame(handle_), work_area(),
+                                    system().pixels_x(static_cast<Single>(made.width)),
+                                    system().pixels_y(static_cast<Single>(made.height)), made.centred);
+  if (!fitted || ::EqualRect(&*fitted, &window)) return;
+  ::SetWindowPos(handle_, nullptr, fitted->left, fitted->top, fitted->right - fitted->left,
+                 fitted->bottom - fitted->top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 Win32Window::~Win32Window() {
@@ -86,11 +102,41 @@ void Win32Window::enable_modeless(bool enable) {
   win32_system_.enable_modeless(enable, handle_);
 }
 
-bool Win32Window::translate_for_browser(MSG& message) {
+bool Win32Window::translate_keyboard(MSG& message) {
+  const bool tab = message.message == WM_KEYDOWN && message.wParam == VK_TAB;
+  const bool backwards = ::GetKeyState(VK_SHIFT) < 0;
+  // No dialog manager here: it would take the page's arrows and Enter for itself.
   for (Win32Browser* browser : controls_of<Win32Browser>()) {
-    if (browser->owns(message.hwnd)) return browser->translate_accelerator(message);
+    if (!browser->owns(message.hwnd)) continue;
+    // The control moves between the page's own links itself; a Tab it leaves goes out of the page.
+    if (browser->translate_accelerator(message)) return true;
+    if (tab) move_focus(*browser, backwards);
+    return tab;
+  }
+  for (Win32Button* button : controls_of<Win32Button>()) {
+    if (button->handle() != message.hwnd) continue;
+    if (tab) {
+      move_focus(*button, backwards);
+      return true;
+    }
+    if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN) {
+      // The click may unload this window: nothing of it is touched after.
+      ::SendMessageW(button->handle(), BM_CLICK, 0, 0);
+      return true;
+    }
+    return false;  // Space: the button's own
   }
   return false;
+}
+
+void Win32Window::move_focus(const Control& from, bool backwards) {
+  const auto controls = controls_of<Control>();
+  const auto at = std::find(controls.begin(), controls.end(), &from);
+  if (at == controls.end()) return;
+  const auto here = static_cast<std::size_t>(at - controls.begin());
+  const std::size_t next = (here + (backwards ? controls.size() - 1 : 1)) % controls.size();
+  if (auto* browser = dynamic_cast<Win32Browser*>(controls[next])) browser->focus_page();
+  if (auto* button = dynamic_cast<Win32Button*>(controls[next])) ::SetFocus(button->handle());
 }
 
 std::unique_ptr<Browser> Win32Window::do_create_browser(const ControlDesign& design) {
@@ -105,30 +151,35 @@ void Win32Window::do_set_caption(const std::string& text) {
   ::SetWindowTextW(handle_, win32::to_wide(text).c_str());
 }
 
+// What shows of the window, without the invisible borders.
 Window::PixelSize Win32Window::do_outer_size() const {
-  RECT outer{};
-  ::GetWindowRect(handle_, &outer);
+  RECT window{};
+  ::GetWindowRect(handle_, &window);
+  const RECT outer = visible_rect(window, win32_system_.desktop().visible_frame(handle_));
   return {outer.right - outer.left, outer.bottom - outer.top};
 }
 
 void Win32Window::do_show() {
   ::ShowWindow(handle_, SW_SHOWNORMAL);
+  if (!std::exchange(fitted_on_show_, true)) fit_visible_frame();
 }
 
 void Win32Window::do_destroy() {
   if (!handle_) return;
-  if (win32_system_.in_modal_loop()) {
-    // A control's dialog may be running on the stack: the window only hides, and goes with its
-    // controls once that loop has returned.
+  const auto browsers = controls_of<Win32Browser>();
+  const bool printing = std::any_of(browsers.begin(), browsers.end(), [](auto* b) { return b->printing(); });
+  if (win32_system_.in_modal_loop() || printing) {
+    // A control's dialog may be running on the stack, or its page printing: the window only hides,
+    // and goes with its controls once that loop has returned and the page has printed.
     ::ShowWindow(handle_, SW_HIDE);
     ::SetWindowLongPtrW(handle_, GWLP_USERDATA, 0);
     std::vector<std::unique_ptr<BrowserHost>> controls;
-    for (Win32Browser* browser : controls_of<Win32Browser>()) controls.push_back(browser->hand_over());
+    for (Win32Browser* browser : browsers) controls.push_back(browser->hand_over());
     win32_system_.defer_destruction(std::exchange(handle_, nullptr), std::move(controls));
     return;
   }
   // The controls go first, while the window they live in still stands.
-  for (Win32Browser* browser : controls_of<Win32Browser>()) browser->close();
+  for (Win32Browser* browser : browsers) browser->close();
   ::DestroyWindow(handle_);
 }
 

@@ -21,10 +21,14 @@ class Win32Window final : public Window {
   ~Win32Window() override;
 
   HWND handle() const { return handle_; }
+  Win32WindowSystem& win32_system() const { return win32_system_; }
   // The launcher window behind `handle`, if it is one.
   static Win32Window* from_handle(HWND handle);
-  // Offers a keyboard message to the browser it is meant for.
-  bool translate_for_browser(MSG& message);
+  // Offers a keyboard message to the controls before the window it is meant for gets it; true when
+  // it was taken. Tab and Shift+Tab move between the controls in tab order, Enter presses the button
+  // that has the focus; inside a page the control has every key first, and what it leaves goes to
+  // the page, Tab excepted.
+  bool translate_keyboard(MSG& message);
   // A control of this window starts (false) or ends (true) a modal loop of its own.
   void enable_modeless(bool enable);
   // The window procedure of the launcher's window class; `this` comes with WM_NCCREATE.
@@ -40,12 +44,18 @@ class Win32Window final : public Window {
 
  private:
   LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam);
+  // Where the system shows the window smaller than its rectangle, the design's outer size is
+  // given to what shows, placed as the design says.
+  void fit_visible_frame();
   void save_focus();
   void restore_focus();
+  // The keyboard to the control after (or before) `from` in tab order, round the end.
+  void move_focus(const Control& from, bool backwards);
 
   Win32WindowSystem& win32_system_;
   HWND handle_ = nullptr;
   HWND focus_ = nullptr;  // the page that had the keyboard when the window was last deactivated
+  bool fitted_on_show_ = false;
 };
 
 }  // namespace sorvanta::windows

@@ -1,5 +1,7 @@
 #include "launcher/win32/win32_window_system.h"
 
+#include <algorithm>
+
 #include "launcher/run_error.h"
 #include "launcher/win32/win32_window.h"
 #include "win32/program_folder.h"
@@ -10,6 +12,8 @@ namespace sorvanta::windows {
 namespace {
 
 constexpr float kTwipsPerInch = 1440.0f;
+// A spooler takes a page in seconds; this only bounds the wait for a control that never says it is done.
+constexpr ULONGLONG kPrintingWaitMs = 60'000;
 
 struct Resolution {
   int x;
@@ -64,7 +68,8 @@ Win32WindowSystem::Win32WindowSystem()
 
 Win32WindowSystem::~Win32WindowSystem() {
   destroy_windows();
-  destroy_deferred();
+  wait_while_printing();
+  destroy_deferred(true);
   ::UnregisterClassW(kWindowClass, ::GetModuleHandleW(nullptr));
 }
 
@@ -84,26 +89,38 @@ int Win32WindowSystem::do_message_box(const std::string& text, const std::string
     const HWND handle = static_cast<Win32Window*>(window)->handle();
     if (handle && ::ShutdownBlockReasonCreate(handle, wide_text.c_str())) waiting.push_back(handle);
   }
-  // Modal for the whole launcher: every window of it waits for the answer.
-  const int answer = ::MessageBoxW(nullptr, wide_text.c_str(), win32::to_wide(title).c_str(),
-                                   static_cast<UINT>(style) | MB_TASKMODAL);
+  // Over its window, so that it can't fall behind it, and modal for the whole launcher: every
+  // window of it waits for the answer. With none of ours on screen, it comes to the front itself.
+  const HWND owner = box_owner();
+  const UINT flags = static_cast<UINT>(style) | MB_TASKMODAL | (owner ? 0 : MB_SETFOREGROUND);
+  int answer = 0;
+  {
+    const ModalLoop others_wait(*this, owner);
+    answer = ::MessageBoxW(owner, wide_text.c_str(), win32::to_wide(title).c_str(), flags);
+  }
   for (HWND handle : waiting) {
     if (::IsWindow(handle)) ::ShutdownBlockReasonDestroy(handle);
   }
   return answer;
 }
 
+HWND Win32WindowSystem::box_owner() const {
+  Window* active = active_window();
+  return active && active->visible() ? static_cast<Win32Window*>(active)->handle() : nullptr;
+}
+
 void Win32WindowSystem::do_run() {
   MSG message;
   while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (!translate_for_browser(message)) {
+    if (!translate_keyboard(message)) {
       ::TranslateMessage(&message);
       ::DispatchMessageW(&message);
     }
     // Back in the outermost loop, with every modal loop of a control over: what waited for them goes.
-    if (!in_modal_loop()) destroy_deferred();
+    if (!in_modal_loop()) destroy_deferred(false);
   }
-  destroy_deferred();
+  wait_while_printing();
+  destroy_deferred(true);
 }
 
 void Win32WindowSystem::enable_modeless(bool enable, HWND owner) {
@@ -130,13 +147,35 @@ void Win32WindowSystem::defer_destruction(HWND window, std::vector<std::unique_p
   deferred_.push_back(Remains{window, std::move(controls)});
 }
 
-void Win32WindowSystem::destroy_deferred() {
+bool Win32WindowSystem::Remains::printing() const {
+  return std::any_of(controls.begin(), controls.end(), [](const auto& c) { return c->printing(); });
+}
+
+void Win32WindowSystem::destroy_deferred(bool printing_too) {
   // Taken out first: letting a control go may run messages that come back here.
-  std::vector<Remains> remains = std::move(deferred_);
-  deferred_.clear();
-  for (Remains& r : remains) {
+  std::vector<Remains> going;
+  std::vector<Remains> staying;
+  for (Remains& r : deferred_) (printing_too || !r.printing() ? going : staying).push_back(std::move(r));
+  deferred_ = std::move(staying);
+  for (Remains& r : going) {
     r.controls.clear();
     ::DestroyWindow(r.window);
+  }
+}
+
+void Win32WindowSystem::wait_while_printing() {
+  const auto printing = [this] {
+    return std::any_of(deferred_.begin(), deferred_.end(), [](const Remains& r) { return r.printing(); });
+  };
+  const ULONGLONG until = ::GetTickCount64() + kPrintingWaitMs;
+  for (ULONGLONG now = ::GetTickCount64(); printing() && now < until; now = ::GetTickCount64()) {
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(until - now), QS_ALLINPUT);
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) continue;  // the end is under way already
+      ::TranslateMessage(&message);
+      ::DispatchMessageW(&message);
+    }
   }
 }
 
@@ -144,10 +183,10 @@ void Win32WindowSystem::do_quit() {
   ::PostQuitMessage(0);
 }
 
-bool Win32WindowSystem::translate_for_browser(MSG& message) {
+bool Win32WindowSystem::translate_keyboard(MSG& message) {
   if (message.message < WM_KEYFIRST || message.message > WM_KEYLAST) return false;
   Win32Window* window = Win32Window::from_handle(::GetAncestor(message.hwnd, GA_ROOT));
-  return window && window->translate_for_browser(message);
+  return window && window->translate_keyboard(message);
 }
 
 }  // namespace sorvanta::windows

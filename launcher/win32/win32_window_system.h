@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "launcher/win32/browser_host.h"
+#include "launcher/win32/window_frame.h"
 #include "launcher/window_system.h"
 #include "win32/dll_search.h"
 #include "win32/scoped.h"
@@ -25,12 +26,28 @@ class Win32WindowSystem final : public WindowSystem {
   // What every window of the launcher shares.
   HICON icon(bool small) const { return small ? small_icon_ : big_icon_; }
   HFONT font() const { return font_.get(); }
+  const DesktopWindowManager& desktop() const { return desktop_; }
 
   // A control in `owner` starts (false) or ends (true) a modal loop: while one runs, the launcher's
   // other windows take no input, as they would under a message box.
   void enable_modeless(bool enable, HWND owner);
   bool in_modal_loop() const { return modal_loops_ > 0; }
-  // A window with its controls, to go once no modal loop of a control is left on the stack.
+
+  // A modal loop of the launcher's own over `owner` (null: over none), for its lifetime.
+  class ModalLoop {
+   public:
+    ModalLoop(Win32WindowSystem& system, HWND owner) : system_(system) {
+      system_.enable_modeless(false, owner);
+    }
+    ModalLoop(const ModalLoop&) = delete;
+    ModalLoop& operator=(const ModalLoop&) = delete;
+    ~ModalLoop() { system_.enable_modeless(true, nullptr); }
+
+   private:
+    Win32WindowSystem& system_;
+  };
+  // A window with its controls, to go once no modal loop of a control is left on the stack and none
+  // of its pages prints.
   void defer_destruction(HWND window, std::vector<std::unique_ptr<BrowserHost>> controls);
 
  protected:
@@ -42,18 +59,25 @@ class Win32WindowSystem final : public WindowSystem {
   void do_quit() override;
 
  private:
-  // Hands a keyboard message to the browser that has the focus, before the window gets it.
-  static bool translate_for_browser(MSG& message);
-  void destroy_deferred();
+  // Hands a keyboard message to the controls of the launcher window it is meant for first.
+  static bool translate_keyboard(MSG& message);
+  // The window a message box belongs to: the launcher's active one while it shows, else none.
+  HWND box_owner() const;
+  // The deferred windows go: those whose pages have printed, or all of them.
+  void destroy_deferred(bool printing_too);
+  // The program is ending: pages still printing get to their end first (for a while at most).
+  void wait_while_printing();
 
   struct Remains {
     HWND window;
     std::vector<std::unique_ptr<BrowserHost>> controls;
+    bool printing() const;
   };
 
   // First of all: nothing may load a DLL by name from our folder or the current directory.
   win32::RestrictedDllSearch dll_search_;
   win32::OleInit ole_;  // then OLE, last down: the browser controls need it
+  DesktopWindowManager desktop_;
   TwipsPerPixel twips_per_pixel_{};
   HICON big_icon_ = nullptr;  // shared resource icons: never destroyed
   HICON small_icon_ = nullptr;

@@ -76,9 +76,11 @@ std::string WindowsSystem::app_path() {
   }
 }
 
+// The installer shows no window of its own: its box comes to the front, not behind the folder it was
+// started from.
 int WindowsSystem::message_box(const std::string& text, const std::string& title, int style) {
   return ::MessageBoxW(nullptr, win32::to_wide(text).c_str(), win32::to_wide(title).c_str(),
-                       static_cast<UINT>(style));
+                       static_cast<UINT>(style) | MB_SETFOREGROUND);
 }
 
 void WindowsSystem::do_events() {

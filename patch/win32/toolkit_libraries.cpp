@@ -1,4 +1,6 @@
-#include <windows.h>
+#include <windows.h>  // first: the headers below need it
+
+#include <shlwapi.h>
 
 #include <algorithm>
 #include <array>
@@ -74,12 +76,16 @@ bool search_flags_known() {
 }
 
 // LoadLibraryExW, with the library's dependencies from the system folder where the loader can be
-// told so; a library that can't be loaded answers null instead of raising a system box.
+// told so; else a library named by its full path has them looked up beside it first, not beside
+// the installer, which lies in a download folder. A library that can't be loaded answers null
+// instead of raising a system box.
 HMODULE load(const std::wstring& name) {
   DWORD previous = 0;
   ::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previous);
-  const HMODULE module =
-      ::LoadLibraryExW(name.c_str(), nullptr, search_flags_known() ? LOAD_LIBRARY_SEARCH_SYSTEM32 : 0);
+  const DWORD where = search_flags_known()              ? LOAD_LIBRARY_SEARCH_SYSTEM32
+                      : ::PathIsRelativeW(name.c_str()) ? 0
+                                                        : LOAD_WITH_ALTERED_SEARCH_PATH;
+  const HMODULE module = ::LoadLibraryExW(name.c_str(), nullptr, where);
   const DWORD error = ::GetLastError();
   ::SetThreadErrorMode(previous, nullptr);
   ::SetLastError(error);

@@ -6,7 +6,15 @@
 //
 // Pages are files: the title is their <title>; a page holding "scripted-browser:hold" stays loading
 // until the test posts "ScriptedBrowser.Complete" to the control's window; "ScriptedBrowser.NewWindow"
-// asks for a new window showing the page's first href.
+// asks for a new window showing the page's first href; "ScriptedBrowser.Mark" writes "mark", to tell
+// that what was posted before has been handled.
+//
+// Printing, as the real control does it: a print template announced to the host
+// (PrintTemplateInstantiation), the print dialog (Cancel makes ExecWB answer OLECMDERR_E_CANCELED),
+// then the template let go (PrintTemplateTeardown). What the test can change for the next print:
+// "ScriptedBrowser.PrintFails" (wParam: the HRESULT ExecWB answers at once), "ScriptedBrowser.
+// PrintSlowly" (the page goes on printing after its dialog until "ScriptedBrowser.PrintDone"),
+// "ScriptedBrowser.DialogUnannounced" (the dialog comes without EnableModeless around it).
 #include <windows.h>  // first: the headers below need it
 
 #include <exdisp.h>
@@ -21,6 +29,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 
 #include "win32/scoped.h"
 #include "win32/text.h"
@@ -131,6 +140,7 @@ class ScriptedBrowser final : public IOleObject,
   HRESULT STDMETHODCALLTYPE Close(DWORD option) override {
     record(L"Close " + std::to_wstring(option));
     if (busy_) log(L"ERROR " + name_ + L" closed inside its own modal loop");
+    if (printing_) log(L"ERROR " + name_ + L" closed while printing");
     closed_ = true;
     return S_OK;
   }
@@ -187,7 +197,13 @@ class ScriptedBrowser final : public IOleObject,
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE ReactivateAndUndo() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG) override { return S_FALSE; }
+  // Offered the host's keys first; a real page would move its own focus with Tab. This one has
+  // nothing to move to, so every key goes on to the host.
+  HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG message) override {
+    if (message && message->message == WM_KEYDOWN)
+      log(name_ + L" TranslateAccelerator " + hex(static_cast<long>(message->wParam)));
+    return S_FALSE;
+  }
   HRESULT STDMETHODCALLTYPE OnFrameWindowActivate(BOOL) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnDocWindowActivate(BOOL) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
@@ -233,8 +249,9 @@ class ScriptedBrowser final : public IOleObject,
       return E_UNEXPECTED;
     if (command != OLECMDID_PRINT) return OLECMDERR_E_NOTSUPPORTED;
     if (!loaded_) return OLECMDERR_E_DISABLED;
-    if (option == OLECMDEXECOPT_PROMPTUSER) print_dialog();
-    return S_OK;
+    if (const HRESULT answer = std::exchange(print_answer_, S_OK); answer != S_OK) return answer;
+    if (option != OLECMDEXECOPT_PROMPTUSER) return S_OK;
+    return print_dialog() ? S_OK : OLECMDERR_E_CANCELED;
   }
   HRESULT STDMETHODCALLTYPE get_RegisterAsBrowser(VARIANT_BOOL* value) override {
     *value = register_as_browser_;
@@ -346,6 +363,7 @@ class ScriptedBrowser final : public IOleObject,
   }
   HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override {
     if (!record(L"Unadvise " + std::to_wstring(cookie))) return E_UNEXPECTED;
+    if (printing_) log(L"ERROR " + name_ + L" disconnected while printing");
     sink_.reset();
     return S_OK;
   }
@@ -483,15 +501,37 @@ class ScriptedBrowser final : public IOleObject,
   }
 
   // The print dialog: modal, so the host's other windows must wait (EnableModeless) until it goes.
-  void print_dialog() {
-    AddRef();  // the host may let go of the control while the dialog is up
+  // The page prints through its template from before the dialog until the page has printed. True
+  // when the user confirmed.
+  bool print_dialog() {
+    const bool announced = std::exchange(announce_dialog_, true);
+    const bool slowly = std::exchange(print_slowly_, false);
+    AddRef();  // the host may let go of the control while the page prints
+    printing_ = true;
+    print_template(DISPID_PRINTTEMPLATEINSTANTIATION, L"PrintTemplateInstantiation");
     busy_ = true;
-    if (frame_) frame_->EnableModeless(FALSE);
-    ::MessageBoxW(::GetAncestor(window_, GA_ROOT), L"Stampa", L"Stampa", MB_OKCANCEL);
-    if (frame_) frame_->EnableModeless(TRUE);
+    if (frame_ && announced) frame_->EnableModeless(FALSE);
+    const int answer = ::MessageBoxW(::GetAncestor(window_, GA_ROOT), L"Stampa", L"Stampa", MB_OKCANCEL);
+    if (frame_ && announced) frame_->EnableModeless(TRUE);
     busy_ = false;
-    log(name_ + L" print dialog closed");
+    log(name_ + L" print dialog closed " + (answer == IDOK ? L"OK" : L"Cancel"));
+    if (answer != IDOK || !slowly) finish_printing();
+    return answer == IDOK;
+  }
+
+  void finish_printing() {
+    if (!printing_) return;
+    printing_ = false;
+    print_template(DISPID_PRINTTEMPLATETEARDOWN, L"PrintTemplateTeardown");
     Release();
+  }
+
+  void print_template(DISPID id, const wchar_t* event) {
+    VARIANTARG argument{};
+    argument.vt = VT_DISPATCH;
+    argument.pdispVal = static_cast<IWebBrowser2*>(this);
+    const HRESULT hr = fire(id, &argument, 1);
+    log(name_ + L" " + event + L" " + hex(hr));
   }
 
   static inline int made_ = 0;
@@ -507,12 +547,21 @@ class ScriptedBrowser final : public IOleObject,
   VARIANT_BOOL register_as_browser_ = VARIANT_FALSE;
   bool loaded_ = false;
   bool closed_ = false;
-  bool busy_ = false;
+  bool busy_ = false;  // inside the print dialog
+  bool printing_ = false;
+  HRESULT print_answer_ = S_OK;
+  bool print_slowly_ = false;
+  bool announce_dialog_ = true;
 };
 
 LRESULT CALLBACK ScriptedBrowser::window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   static const UINT new_window_request = ::RegisterWindowMessageW(L"ScriptedBrowser.NewWindow");
   static const UINT complete_request = ::RegisterWindowMessageW(L"ScriptedBrowser.Complete");
+  static const UINT mark_request = ::RegisterWindowMessageW(L"ScriptedBrowser.Mark");
+  static const UINT print_fails = ::RegisterWindowMessageW(L"ScriptedBrowser.PrintFails");
+  static const UINT print_slowly = ::RegisterWindowMessageW(L"ScriptedBrowser.PrintSlowly");
+  static const UINT print_done = ::RegisterWindowMessageW(L"ScriptedBrowser.PrintDone");
+  static const UINT dialog_unannounced = ::RegisterWindowMessageW(L"ScriptedBrowser.DialogUnannounced");
   if (message == WM_NCCREATE) {
     const auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
     ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
@@ -522,7 +571,13 @@ LRESULT CALLBACK ScriptedBrowser::window_procedure(HWND window, UINT message, WP
   if (message == kLoadStep) self->load_step(wparam, lparam);
   if (message == new_window_request) self->new_window();
   if (message == complete_request) self->complete();
+  if (message == mark_request) log(self->name_ + L" mark");
+  if (message == print_fails) self->print_answer_ = static_cast<HRESULT>(static_cast<ULONG>(wparam));
+  if (message == print_slowly) self->print_slowly_ = true;
+  if (message == print_done) self->finish_printing();
+  if (message == dialog_unannounced) self->announce_dialog_ = false;
   if (message == WM_SETFOCUS) log(self->name_ + L" has the focus");
+  if (message == WM_KEYDOWN) log(self->name_ + L" key " + hex(static_cast<long>(wparam)));
   return ::DefWindowProcW(window, message, wparam, lparam);
 }
 

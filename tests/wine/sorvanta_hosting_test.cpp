@@ -1,9 +1,14 @@
 // The real Sorvanta.exe under Wine on a virtual display, hosting the scripted browser control
 // (scripted_browser.dll, registered as the WebBrowser class for this test run): what the launcher
-// asks of the control, in which order, and what the user sees of it.
+// asks of the control, in which order, and what the user sees of it. The screen has 96 dots per
+// inch, or as many as SORVANTA_HOSTING_DPI says (wine-run-gui --dpi sets them for the run).
 #include <gtest/gtest.h>
 
+#include <docobj.h>
+
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -37,13 +42,66 @@ HWND control_in(HWND window) {
   return ::FindWindowExW(window, nullptr, L"ScriptedBrowser", nullptr);
 }
 
-void request(HWND control, const wchar_t* what) {
-  ::PostMessageW(control, ::RegisterWindowMessageW(what), 0, 0);
+void request(HWND control, const wchar_t* what, WPARAM argument = 0) {
+  ::PostMessageW(control, ::RegisterWindowMessageW(what), argument, 0);
+}
+
+HWND button_in(HWND popup) {
+  return ::FindWindowExW(popup, nullptr, L"BUTTON", nullptr);
+}
+
+// A message box of the launcher, by its title.
+HWND box_titled(const wchar_t* title) {
+  return find_window(L"#32770", title);
+}
+
+void answer(HWND box, int button) {
+  ::PostMessageW(box, WM_COMMAND, button, 0);
+}
+
+// A key pressed and let go while `window` has the keyboard.
+void press(HWND window, WPARAM key) {
+  ::PostMessageW(window, WM_KEYDOWN, key, 1);
+  ::PostMessageW(window, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001));
+}
+
+// The key as the scripted browser writes it.
+std::string key_name(WPARAM key) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(key));
+  return text;
+}
+
+// The screen resolution this run is meant to have, in dots per inch.
+int screen_dpi() {
+  wchar_t value[16] = L"";
+  const DWORD length = ::GetEnvironmentVariableW(L"SORVANTA_HOSTING_DPI", value, 16);
+  return length > 0 && length < 16 ? std::stoi(value) : 96;
+}
+
+// `twips` in this run's pixels, rounded as the launcher rounds them.
+int pixels(int twips) {
+  return static_cast<int>(std::lround(twips * screen_dpi() / 1440.0));
+}
+
+// The window that has the keyboard in `window`'s thread.
+HWND focus_in(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  return ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
 }
 
 class SorvantaHostingTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ASSERT_EQ(server("DllRegisterServer"), S_OK); }
+  static void SetUpTestSuite() {
+    // Our measures in the screen's own pixels, as the launcher's (it is DPI-aware too).
+    ::SetProcessDPIAware();
+    const HDC screen = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
+    ::ReleaseDC(nullptr, screen);
+    ASSERT_EQ(dpi, screen_dpi()) << "the screen's resolution for this run";
+    ASSERT_EQ(server("DllRegisterServer"), S_OK);
+  }
   static void TearDownTestSuite() { server("DllUnregisterServer"); }
   void TearDown() override {
     if (!HasFailure()) return;
@@ -102,9 +160,38 @@ class SorvantaHostingTest : public ::testing::Test {
     return find_window(L"SorvantaWindow", L"Listino prezzi");
   }
 
+  // A pop-up whose page has loaded.
+  HWND open_loaded_popup() {
+    const HWND popup = open_popup();
+    request(control_in(popup), L"ScriptedBrowser.Complete");
+    EXPECT_TRUE(wait_for("B2 DocumentComplete"));
+    return popup;
+  }
+
   HWND print_dialog(HWND popup) {
-    ::PostMessageW(::FindWindowExW(popup, nullptr, L"BUTTON", nullptr), BM_CLICK, 0, 0);
-    return find_window(L"#32770", L"Stampa");
+    ::PostMessageW(button_in(popup), BM_CLICK, 0, 0);
+    return box_titled(L"Stampa");
+  }
+
+  // Sorvanta with a pop-up whose page, confirmed in the print dialog, goes on printing in the
+  // background until the test posts "ScriptedBrowser.PrintDone" to its control.
+  HWND start_printing_slowly() {
+    start();
+    const HWND popup = open_loaded_popup();
+    request(control_in(popup), L"ScriptedBrowser.PrintSlowly");
+    answer(print_dialog(popup), IDOK);
+    EXPECT_TRUE(wait_for("B2 print dialog closed OK"));
+    EXPECT_GE(find("B2 PrintTemplateInstantiation 0x00000000"), 0);
+    return popup;
+  }
+
+  // Whatever was posted to the launcher before has been handled once this returns; `control` is the
+  // window of the browser named `browser` ("B2").
+  void settle(HWND control, const std::string& browser) {
+    const std::string name = browser + " mark";
+    const int marks = count(name);
+    request(control, L"ScriptedBrowser.Mark");
+    EXPECT_TRUE(eventually([&] { return count(name) > marks; }));
   }
 
   // The close box of the catalogue window, the thank-you box answered: the program ends.
@@ -124,6 +211,7 @@ class SorvantaHostingTest : public ::testing::Test {
       for (const char* step : {"Unadvise", "InPlaceDeactivate", "Close", "SetClientSite null", "released"}) {
         const int next = find(name + step, at);
         EXPECT_GE(next, at) << name << step;
+        if (next < 0) break;
         at = next;
       }
     }
@@ -179,12 +267,14 @@ TEST_F(SorvantaHostingTest, TheBrowserFollowsTheWindowsSizeButNotItsMinimisedOne
   start();
   RECT outer{};
   ::GetWindowRect(catalogue_, &outer);
-  // Width less 150 twips, height less 500: 10 and 33 pixels at 96 dpi.
-  const std::string first = "B1 SetObjectRects 0 0 " + std::to_string(outer.right - outer.left - 10) + "x" +
-                            std::to_string(outer.bottom - outer.top - 33);
-  EXPECT_GE(find(first), 0);
+  // Width less 150 twips, height less 500: 10 and 33 pixels at 96 dpi, 15 and 50 at 144 dpi.
+  const auto fitted = [](int width, int height) {
+    return "B1 SetObjectRects 0 0 " + std::to_string(width - pixels(150)) + "x" +
+           std::to_string(height - pixels(500));
+  };
+  EXPECT_GE(find(fitted(outer.right - outer.left, outer.bottom - outer.top)), 0);
   ::SetWindowPos(catalogue_, nullptr, 0, 0, 800, 600, SWP_NOMOVE | SWP_NOZORDER);
-  const std::string resized = "B1 SetObjectRects 0 0 790x567";
+  const std::string resized = fitted(800, 600);
   ASSERT_TRUE(wait_for(resized));
   const int moves = count("B1 SetObjectRects");
   const int restores = count(resized);
@@ -193,6 +283,31 @@ TEST_F(SorvantaHostingTest, TheBrowserFollowsTheWindowsSizeButNotItsMinimisedOne
   ::ShowWindow(catalogue_, SW_RESTORE);
   ASSERT_TRUE(eventually([&] { return count(resized) > restores; })) << "the restored size again";
   EXPECT_EQ(count("B1 SetObjectRects") - moves, count(resized) - restores) << "nothing for the minimised one";
+  close_catalogue();
+}
+
+// Client areas, the pop-up's browser and its button take their twips in the screen's pixels (15 twips
+// to a pixel at 96 dpi, 10 at 144 dpi, where half pixels round up).
+TEST_F(SorvantaHostingTest, TheWindowsBrowsersAndButtonTakeTheirSizesInTwips) {
+  start();
+  RECT client{};
+  ::GetClientRect(catalogue_, &client);
+  EXPECT_EQ(client.right, pixels(8880));
+  EXPECT_EQ(client.bottom, pixels(5865));
+  const HWND popup = open_popup();
+  ASSERT_NE(popup, nullptr);
+  ::GetClientRect(popup, &client);
+  EXPECT_EQ(client.right, pixels(9615));
+  EXPECT_EQ(client.bottom, pixels(7995));
+  EXPECT_GE(
+      find("B2 SetObjectRects 0 0 " + std::to_string(pixels(9615)) + "x" + std::to_string(pixels(7455))), 0);
+  RECT button{};
+  ::GetWindowRect(button_in(popup), &button);
+  ::MapWindowPoints(nullptr, popup, reinterpret_cast<POINT*>(&button), 2);
+  EXPECT_EQ(button.left, pixels(8040));
+  EXPECT_EQ(button.top, pixels(7560));
+  EXPECT_EQ(button.right - button.left, pixels(1455));
+  EXPECT_EQ(button.bottom - button.top, pixels(375));
   close_catalogue();
 }
 
@@ -231,14 +346,146 @@ TEST_F(SorvantaHostingTest, ANewWindowRequestGetsAPopUpWhosePagePrintsOnceLoaded
   expect_torn_down_in_order(2);
 }
 
-TEST_F(SorvantaHostingTest, EndingWhileThePrintDialogIsUpWaitsForTheDialog) {
+// The box belongs to the window the user is at, over it; the launcher's other windows wait for it.
+TEST_F(SorvantaHostingTest, TheThankYouBoxBelongsToTheActiveWindowWhileTheOthersWait) {
   start();
   const HWND popup = open_popup();
-  request(control_in(popup), L"ScriptedBrowser.Complete");
-  ASSERT_TRUE(wait_for("B2 DocumentComplete"));
+  ::SetForegroundWindow(catalogue_);
+  ASSERT_TRUE(eventually([&] { return ::GetForegroundWindow() == catalogue_; }));
+  ::PostMessageW(catalogue_, WM_CLOSE, 0, 0);
+  const HWND box = box_titled(L"Veltrano S.r.l.");
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(::GetWindow(box, GW_OWNER), catalogue_);
+  EXPECT_FALSE(::IsWindowEnabled(popup));
+  answer(box, IDOK);
+  EXPECT_EQ(sorvanta_->wait(), 0u);
+}
+
+// Tab moves between the page and the button in tab order, Enter and Space press the button. Inside
+// the page every key goes to the control first, and what it leaves, Tab excepted, to the page.
+TEST_F(SorvantaHostingTest, TabReachesThePrintButtonEnterAndSpacePressIt) {
+  start();
+  const HWND popup = open_loaded_popup();
+  const HWND control = control_in(popup);
+  const HWND button = button_in(popup);
+  ASSERT_TRUE(eventually([&] { return focus_in(popup) == control; }));
+  for (const WPARAM key : {VK_RETURN, VK_DOWN}) {
+    press(control, key);
+    EXPECT_TRUE(wait_for("B2 key " + key_name(key))) << "the page's own key";
+    EXPECT_GE(find("B2 TranslateAccelerator " + key_name(key)), 0) << "offered to the control first";
+  }
+  EXPECT_EQ(count("B2 ExecWB"), 0);
+
+  int printed = 0;
+  for (const WPARAM key : {VK_RETURN, VK_SPACE}) {
+    press(control, VK_TAB);
+    ASSERT_TRUE(eventually([&] { return focus_in(popup) == button; })) << "Tab out of the page";
+    press(button, key);
+    const HWND dialog = box_titled(L"Stampa");
+    ASSERT_NE(dialog, nullptr) << key_name(key);
+    answer(dialog, IDOK);
+    ++printed;
+    ASSERT_TRUE(eventually([&] { return count("B2 print dialog closed OK") == printed; }));
+    EXPECT_TRUE(eventually([&] { return focus_in(popup) == control; })) << "back to the page";
+  }
+  EXPECT_GE(find("B2 TranslateAccelerator " + key_name(VK_TAB)), 0) << "the control had Tab first";
+  EXPECT_EQ(count("B2 ExecWB 6 1 "), 2);
+  press(control, VK_TAB);
+  ASSERT_TRUE(eventually([&] { return focus_in(popup) == button; }));
+  press(button, VK_TAB);
+  EXPECT_TRUE(eventually([&] { return focus_in(popup) == control; })) << "round to the page";
+  close_catalogue();
+}
+
+// A print the user cancels in the control's dialog, or one the control can't do now, is declined
+// with an OLECMDERR_E_ code: the click then does nothing.
+TEST_F(SorvantaHostingTest, APrintTheControlDeclinesDoesNothing) {
+  start();
+  const HWND popup = open_loaded_popup();
+  const HWND control = control_in(popup);
+  answer(print_dialog(popup), IDCANCEL);
+  ASSERT_TRUE(wait_for("B2 print dialog closed Cancel"));
+  for (const HRESULT declined : {OLECMDERR_E_NOTSUPPORTED, OLECMDERR_E_DISABLED}) {
+    request(control, L"ScriptedBrowser.PrintFails", static_cast<ULONG>(declined));
+    ::PostMessageW(button_in(popup), BM_CLICK, 0, 0);
+  }
+  settle(control, "B2");
+  EXPECT_EQ(count("B2 ExecWB 6 1 "), 3);
+  EXPECT_EQ(::FindWindowW(L"#32770", L"Sorvanta"), nullptr) << "no report";
+  EXPECT_EQ(sorvanta_->wait(0), STILL_ACTIVE);
+  close_catalogue();
+  expect_torn_down_in_order(2);
+}
+
+// Any other failure is an error: reported in a box over the pop-up, then the catalogue ends.
+TEST_F(SorvantaHostingTest, AnyOtherPrintFailureIsReportedOverThePopUp) {
+  start();
+  const HWND popup = open_loaded_popup();
+  request(control_in(popup), L"ScriptedBrowser.PrintFails", static_cast<ULONG>(E_ACCESSDENIED));
+  ::PostMessageW(button_in(popup), BM_CLICK, 0, 0);
+  const HWND report = box_titled(L"Sorvanta");
+  ASSERT_NE(report, nullptr);
+  wchar_t text[256] = L"";
+  ::GetDlgItemTextW(report, 0xFFFF, text, 256);  // the box's text
+  EXPECT_NE(std::wstring(text).find(L"(80070005)"), std::wstring::npos) << wine_test::utf8(text);
+  EXPECT_EQ(::GetWindow(report, GW_OWNER), popup) << "the box belongs to the window it concerns";
+  EXPECT_FALSE(::IsWindowEnabled(catalogue_)) << "the other windows wait for it";
+  answer(report, IDOK);
+  EXPECT_EQ(sorvanta_->wait(), 1u);
+}
+
+class PrintDialogTest : public SorvantaHostingTest, public ::testing::WithParamInterface<bool> {};
+
+// Whether or not the control announces its dialog with EnableModeless, the dialog holds the whole
+// launcher, and the program's end waits for it.
+TEST_P(PrintDialogTest, EndingWhileThePrintDialogIsUpWaitsForTheDialog) {
+  start();
+  const HWND popup = open_loaded_popup();
+  if (!GetParam()) request(control_in(popup), L"ScriptedBrowser.DialogUnannounced");
   ASSERT_NE(print_dialog(popup), nullptr);
+  EXPECT_FALSE(::IsWindowEnabled(catalogue_));
   close_catalogue();
   EXPECT_GT(find("B2 Unadvise"), find("B2 print dialog closed"));
+  expect_torn_down_in_order(2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialogs, PrintDialogTest, ::testing::Values(true, false),
+                         [](const auto& param_info) {
+                           return param_info.param ? "Announced" : "Unannounced";
+                         });
+
+// The control prints in the background once its dialog has closed, until its print template's
+// teardown: a pop-up closed meanwhile hides at once, and its control goes once the page has printed.
+TEST_F(SorvantaHostingTest, APopUpClosedWhileItsPagePrintsHidesAndGoesOnceThePageHasPrinted) {
+  const HWND popup = start_printing_slowly();
+  const HWND control = control_in(popup);
+  ::PostMessageW(popup, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(eventually([&] { return ::IsWindowVisible(popup) == FALSE; }));
+  settle(control, "B2");
+  EXPECT_EQ(count("B2 Close"), 0) << "not while its page prints";
+  request(control, L"ScriptedBrowser.PrintDone");
+  ASSERT_TRUE(wait_for("B2 released"));
+  EXPECT_GT(find("B2 Unadvise"), find("B2 PrintTemplateTeardown"));
+  EXPECT_FALSE(::IsWindow(popup));
+  EXPECT_TRUE(::IsWindowVisible(catalogue_));
+  close_catalogue();
+  expect_torn_down_in_order(2);
+}
+
+TEST_F(SorvantaHostingTest, EndingWhileAPagePrintsHidesEverythingAndEndsOnceThePageHasPrinted) {
+  const HWND popup = start_printing_slowly();
+  const HWND control = control_in(popup);
+  ::PostMessageW(catalogue_, WM_CLOSE, 0, 0);
+  const HWND box = box_titled(L"Veltrano S.r.l.");
+  ASSERT_NE(box, nullptr);
+  answer(box, IDOK);
+  ASSERT_TRUE(eventually([&] { return !::IsWindowVisible(catalogue_) && !::IsWindowVisible(popup); }));
+  settle(control, "B2");
+  EXPECT_EQ(sorvanta_->wait(0), STILL_ACTIVE) << "ended while its page printed";
+  EXPECT_EQ(count("B2 Close"), 0);
+  request(control, L"ScriptedBrowser.PrintDone");
+  EXPECT_EQ(sorvanta_->wait(), 0u);
+  EXPECT_GT(find("B2 Unadvise"), find("B2 PrintTemplateTeardown"));
   expect_torn_down_in_order(2);
 }
 

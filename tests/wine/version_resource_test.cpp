@@ -75,6 +75,10 @@ TEST_P(VersionResourceTest, CarriesTheManifestAndTheIcon) {
   const std::string xml(text, ::SizeofResource(module.get(), manifest));
   EXPECT_NE(xml.find("Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos);
   EXPECT_NE(xml.find("level=\"asInvoker\""), std::string::npos);
+  // Measured at the screen's real resolution, so that Windows does not blur it by stretching.
+  EXPECT_NE(
+      xml.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>"),
+      std::string::npos);
 
   // The catalogue's icon: one 64 x 64 image of 256 colours (8 bits a pixel).
   const HRSRC group =

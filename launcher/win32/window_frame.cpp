@@ -1,0 +1,54 @@
+#include "launcher/win32/window_frame.h"
+
+#include <dwmapi.h>
+
+#include "win32/dll_search.h"
+
+namespace sorvanta::windows {
+
+namespace {
+
+bool within(const RECT& inner, const RECT& outer) {
+  return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+         inner.bottom <= outer.bottom && inner.left < inner.right && inner.top < inner.bottom;
+}
+
+}  // namespace
+
+RECT visible_rect(const RECT& window, const std::optional<RECT>& frame) {
+  return frame && within(*frame, window) ? *frame : window;
+}
+
+RECT placed(const RECT& work, int width, int height, bool centred) {
+  if (!centred) return RECT{work.left, work.top, work.left + width, work.top + height};
+  const int left = work.left + (work.right - work.left - width) / 2;
+  const int top = work.top + (work.bottom - work.top - height) / 2;
+  return RECT{left, top, left + width, top + height};
+}
+
+std::optional<RECT> fitted_window(const RECT& window, const std::optional<RECT>& frame, const RECT& work,
+                                  int width, int height, bool centred) {
+  const RECT shown = visible_rect(window, frame);
+  if (::EqualRect(&shown, &window)) return std::nullopt;
+  const RECT wanted = placed(work, width, height, centred);
+  // The invisible borders stay as the system draws them, round the frame where it is wanted.
+  return RECT{wanted.left - (shown.left - window.left), wanted.top - (shown.top - window.top),
+              wanted.right + (window.right - shown.right), wanted.bottom + (window.bottom - shown.bottom)};
+}
+
+DesktopWindowManager::DesktopWindowManager() : library_(win32::load_system_library(L"dwmapi.dll")) {
+  if (!library_) return;
+  const FARPROC proc = ::GetProcAddress(library_.get(), "DwmGetWindowAttribute");
+  // Through the generic function pointer type, the one conversion of FARPROC every compiler accepts.
+  get_window_attribute_ = reinterpret_cast<GetWindowAttribute>(reinterpret_cast<void (*)()>(proc));
+}
+
+std::optional<RECT> DesktopWindowManager::visible_frame(HWND window) const {
+  RECT frame{};
+  if (!get_window_attribute_ ||
+      FAILED(get_window_attribute_(window, DWMWA_EXTENDED_FRAME_BOUNDS, &frame, sizeof frame)))
+    return std::nullopt;
+  return frame;
+}
+
+}  // namespace sorvanta::windows

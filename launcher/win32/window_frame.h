@@ -1,0 +1,43 @@
+#pragma once
+// The frame of a window as the user sees it. Since Windows 8 the desktop window manager draws a
+// window smaller than its rectangle: the left, right and bottom edges of the rectangle are
+// invisible resize borders (7 pixels at 96 dpi on Windows 10). The outer size the launcher reads,
+// and the one a window is made with, are those of the visible frame.
+#include <windows.h>
+
+#include <optional>
+
+#include "win32/scoped.h"
+
+namespace sorvanta::windows {
+
+// The outer rectangle a window at `window` shows: the desktop window manager's `frame` when it is
+// a rectangle within the window's, else the whole rectangle (no frame reported, or an answer that
+// can't be one).
+RECT visible_rect(const RECT& window, const std::optional<RECT>& frame);
+
+// A `width` x `height` rectangle on the work area `work`: centred, or at its top-left corner.
+RECT placed(const RECT& work, int width, int height, bool centred);
+
+// Where a window made at `window`, with its visible `frame`, goes so that what shows of it is
+// `width` x `height` placed on `work`. Nothing where it shows whole or the frame is unknown: it
+// stays as it was made.
+std::optional<RECT> fitted_window(const RECT& window, const std::optional<RECT>& frame, const RECT& work,
+                                  int width, int height, bool centred);
+
+// The desktop window manager, where the system has one: dwmapi.dll from the system folder only,
+// loaded at run time (importing it would have the loader look beside the program first).
+class DesktopWindowManager {
+ public:
+  DesktopWindowManager();
+  // The visible frame of `window` in screen pixels (DWMWA_EXTENDED_FRAME_BOUNDS); nothing where
+  // the system can't tell.
+  std::optional<RECT> visible_frame(HWND window) const;
+
+ private:
+  using GetWindowAttribute = HRESULT(WINAPI*)(HWND, DWORD, void*, DWORD);
+  win32::Library library_;
+  GetWindowAttribute get_window_attribute_ = nullptr;
+};
+
+}  // namespace sorvanta::windows

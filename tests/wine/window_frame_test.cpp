@@ -1,0 +1,98 @@
+// The arithmetic of the visible frame, with the frame metrics of Windows 10 (invisible resize
+// borders of 7 pixels at the left, right and bottom at 96 dpi; none at the top, where the caption
+// bar is) and of systems that show a window whole.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "launcher/win32/window_frame.h"
+
+namespace {
+
+using sorvanta::windows::fitted_window;
+using sorvanta::windows::visible_rect;
+
+constexpr RECT kWorkArea{0, 0, 1920, 1040};  // 1920 x 1080 with the task bar at the bottom
+
+std::string text(const RECT& r) {
+  return "{" + std::to_string(r.left) + ", " + std::to_string(r.top) + ", " + std::to_string(r.right) + ", " +
+         std::to_string(r.bottom) + "}";
+}
+
+std::string text(const std::optional<RECT>& r) {
+  return r ? text(*r) : "nothing";
+}
+
+struct ReadCase {
+  const char* system;
+  RECT window;
+  std::optional<RECT> frame;  // what the desktop window manager answers
+  RECT shown;
+};
+
+TEST(WindowFrame, TheOuterSizeIsWhatShowsOfTheWindow) {
+  const ReadCase cases[] = {
+      // The catalogue window as made from its client size, 592 x 391 at 96 dpi.
+      {"Windows 10", {656, 305, 1264, 735}, RECT{663, 305, 1257, 728}, {663, 305, 1257, 728}},
+      // Maximised, the borders lie beyond the screen, the top one too.
+      {"Windows 10, maximised", {-8, -8, 1928, 1048}, RECT{0, 0, 1920, 1040}, {0, 0, 1920, 1040}},
+      {"Windows 7 with Aero", {656, 305, 1264, 735}, RECT{656, 305, 1264, 735}, {656, 305, 1264, 735}},
+      {"no desktop window manager (Wine)", {656, 305, 1264, 735}, std::nullopt, {656, 305, 1264, 735}},
+      {"a frame wider than it", {656, 305, 1264, 735}, RECT{650, 305, 1270, 728}, {656, 305, 1264, 735}},
+      {"an empty frame", {656, 305, 1264, 735}, RECT{0, 0, 0, 0}, {656, 305, 1264, 735}},
+  };
+  for (const ReadCase& c : cases) EXPECT_EQ(text(visible_rect(c.window, c.frame)), text(c.shown)) << c.system;
+}
+
+// A design's outer size in pixels, and whether it is centred.
+struct Design {
+  int width;
+  int height;
+  bool centred;
+};
+constexpr Design kCatalogue{600, 425, true};  // 9000 x 6375 twips at 96 dpi
+constexpr Design kPopUp{647, 565, true};      // 9705 x 8475 twips
+constexpr Design kAt144Dpi{900, 638, false};  // 9000 x 6375 twips, placed at the top-left corner
+
+struct FitCase {
+  const char* window_name;
+  Design design;
+  RECT window;  // as made from the design's client size
+  RECT frame;
+  RECT fitted;
+};
+
+TEST(WindowFrame, AWindowWithInvisibleBordersIsMadeToShowTheDesignsOuterSize) {
+  // Windows 10: the frame is placed as designed, the invisible borders round it.
+  const FitCase cases[] = {
+      {"catalogue", kCatalogue, {656, 305, 1264, 735}, {663, 305, 1257, 728}, {653, 307, 1267, 739}},
+      {"pop-up", kPopUp, {631, 234, 1288, 806}, {638, 234, 1281, 799}, {629, 237, 1290, 809}},
+      // Wider borders; the left one lies beyond the edge of the screen.
+      {"at 144 dpi", kAt144Dpi, {825, 434, 1735, 1077}, {835, 434, 1725, 1067}, {-10, 0, 910, 648}},
+  };
+  for (const FitCase& c : cases) {
+    const auto fitted =
+        fitted_window(c.window, c.frame, kWorkArea, c.design.width, c.design.height, c.design.centred);
+    EXPECT_EQ(text(fitted), text(c.fitted)) << c.window_name;
+  }
+}
+
+struct StayCase {
+  const char* system;
+  std::optional<RECT> frame;
+};
+
+TEST(WindowFrame, AWindowShownWholeStaysAsItWasMade) {
+  constexpr RECT kMade{656, 305, 1264, 735};
+  const StayCase cases[] = {
+      {"Windows 7 with Aero", kMade},
+      {"no desktop window manager (Wine)", std::nullopt},
+      {"a frame that can't be one", RECT{0, 0, 0, 0}},
+  };
+  for (const StayCase& c : cases) {
+    EXPECT_EQ(text(fitted_window(kMade, c.frame, kWorkArea, 600, 425, true)), "nothing") << c.system;
+  }
+}
+
+}  // namespace
