@@ -15,7 +15,7 @@
 #include "posix/folders.h"
 #include "posix/unique_fd.h"
 
-namespace ludrimex::posix {
+namespace ludrimex::stand_in {
 
 using Fd = ::posix::UniqueFd;
 using ::posix::to_posix_path;
@@ -184,4 +184,4 @@ void PosixSystem::copy_file(const std::string& windows_from, const std::string& 
                [&](int target) { ::posix::write_all(target, ::posix::read_all(source.get(), from), to); });
 }
 
-}  // namespace ludrimex::posix
+}  // namespace ludrimex::stand_in

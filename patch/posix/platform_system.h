@@ -8,7 +8,7 @@
 #include "patch/system.h"
 #include "posix/message_box.h"
 
-namespace ludrimex::posix {
+namespace ludrimex::stand_in {
 
 class PosixSystem : public System {
  public:
@@ -46,9 +46,9 @@ class PosixSystem : public System {
 
  private:
   std::string app_path_;
-  LibraryLoader libraries_;
+  ToolkitLibraries libraries_;
   ::posix::GtkMessageBox message_box_;
   std::chrono::steady_clock::time_point events_due_{};  // do_events lets calls before this go
 };
 
-}  // namespace ludrimex::posix
+}  // namespace ludrimex::stand_in

@@ -27,7 +27,7 @@ using test_support::write_file;
 class Files : public ::testing::Test {
  protected:
   ScratchDir dir;
-  ludrimex::posix::PosixSystem system;
+  ludrimex::stand_in::PosixSystem system;
   // The way the installer names a file in `dir`: joined with a backslash.
   std::string windows(const std::string& name) const { return dir.path().string() + "\\" + name; }
   std::string posix(const std::string& name) const { return dir / name; }
