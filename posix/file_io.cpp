@@ -33,12 +33,25 @@ void write_all(int fd, std::string_view bytes, const std::string& path) {
   }
 }
 
+namespace {
+
+constexpr std::string_view kReplacementMark = ".new-";
+
+std::string folder_of(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
 void replace_atomically(const std::string& path, std::optional<mode_t> mode,
                         const std::function<void(int fd)>& fill) {
   std::string temporary;
   UniqueFd target;
   for (int attempt = 0; !target; ++attempt) {
-    temporary = path + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+    temporary =
+        path + std::string(kReplacementMark) + std::to_string(::getpid()) + "-" + std::to_string(attempt);
     target = UniqueFd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (!target && (errno != EEXIST || attempt == 100)) throw PathError(errno, path);
   }
@@ -51,6 +64,14 @@ void replace_atomically(const std::string& path, std::optional<mode_t> mode,
     ::unlink(temporary.c_str());
     throw;
   }
+  sync_folder_of(path);
+}
+
+void sync_folder_of(const std::string& path) {
+  const UniqueFd folder(::open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!folder) throw PathError(errno, path);
+  // EINVAL: a file system that keeps no folder to flush (it has nothing to lose).
+  if (::fsync(folder.get()) != 0 && errno != EINVAL) throw PathError(errno, path);
 }
 
 }  // namespace posix
