@@ -69,6 +69,7 @@ class MeasuredSystem : public ludrimex::System {
     not_used();
   }
   void copy_file(const std::string&, const std::string&) override { not_used(); }
+  void clean_up_replace(const std::string&) override { not_used(); }
   std::string app_path() override { not_used(); }
 
  protected:

@@ -1,10 +1,14 @@
 #include "posix/file_io.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <memory>
+#include <vector>
 
 #include "posix/unique_fd.h"
 
@@ -43,6 +47,19 @@ std::string folder_of(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+bool all_digits(std::string_view text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Whether `name` is one of the names replace_atomically writes `base` under: base.new-PID-N.
+bool is_replacement_of(std::string_view name, std::string_view base) {
+  if (!name.starts_with(base) || !name.substr(base.size()).starts_with(kReplacementMark)) return false;
+  const std::string_view numbers = name.substr(base.size() + kReplacementMark.size());
+  const auto dash = numbers.find('-');
+  return dash != std::string_view::npos && all_digits(numbers.substr(0, dash)) &&
+         all_digits(numbers.substr(dash + 1));
+}
+
 }  // namespace
 
 void replace_atomically(const std::string& path, std::optional<mode_t> mode,
@@ -65,6 +82,32 @@ void replace_atomically(const std::string& path, std::optional<mode_t> mode,
     throw;
   }
   sync_folder_of(path);
+}
+
+void remove_replace_leftovers(const std::string& path) {
+  const std::string folder = folder_of(path);
+  const std::string base = path.substr(path.rfind('/') + 1);
+  const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(folder.c_str()), ::closedir);
+  if (!listing) {
+    if (errno == ENOENT || errno == ENOTDIR) return;
+    throw PathError(errno, folder);
+  }
+  std::vector<std::string> leftovers;
+  errno = 0;
+  while (const dirent* entry = ::readdir(listing.get())) {
+    if (is_replacement_of(entry->d_name, base)) leftovers.push_back(folder + "/" + entry->d_name);
+  }
+  if (errno != 0) throw PathError(errno, folder);
+  for (const std::string& leftover : leftovers) {
+    struct stat info {};
+    // Only a file of ours: a folder or a link of that name is someone else's.
+    if (::lstat(leftover.c_str(), &info) != 0) {
+      if (errno == ENOENT) continue;
+      throw PathError(errno, leftover);
+    }
+    if (S_ISREG(info.st_mode) && ::unlink(leftover.c_str()) != 0 && errno != ENOENT)
+      throw PathError(errno, leftover);
+  }
 }
 
 void sync_folder_of(const std::string& path) {

@@ -38,6 +38,10 @@ void write_all(int fd, std::string_view bytes, const std::string& path);
 void replace_atomically(const std::string& path, std::optional<mode_t> mode,
                         const std::function<void(int fd)>& fill);
 
+// Deletes the files replace_atomically left beside `path` when its process was stopped before the
+// rename: the regular files named exactly "NAME.new-" digits "-" digits. A missing folder has none.
+void remove_replace_leftovers(const std::string& path);
+
 // Flushes the folder holding `path` to the disk, so that a rename or delete in it lasts through a
 // power cut.
 void sync_folder_of(const std::string& path);

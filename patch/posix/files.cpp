@@ -184,4 +184,10 @@ void PosixSystem::copy_file(const std::string& windows_from, const std::string& 
                [&](int target) { ::posix::write_all(target, ::posix::read_all(source.fd.get(), from), to); });
 }
 
+// Our replaces leave only their "NAME.new-PID-N" files behind: a rename loses no copy.
+void PosixSystem::clean_up_replace(const std::string& windows_path) {
+  const std::string path = to_posix_path(windows_path);
+  reporting([&] { ::posix::remove_replace_leftovers(path); });
+}
+
 }  // namespace ludrimex::stand_in

@@ -258,6 +258,10 @@ void FakeSystem::copy_file(const std::string& from, const std::string& to) {
   if (shortcuts.count(from)) shortcuts[to] = shortcuts[from];
 }
 
+void FakeSystem::clean_up_replace(const std::string& path) {
+  enter("clean_up_replace", path, path);
+}
+
 std::string FakeSystem::short_date() {
   enter("short_date", "");
   return date;

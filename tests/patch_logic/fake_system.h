@@ -87,6 +87,7 @@ class FakeSystem : public System {
   void write_file(const std::string& path, const std::string& bytes) override;
   void delete_file(const std::string& path) override;
   void copy_file(const std::string& from, const std::string& to) override;
+  void clean_up_replace(const std::string& path) override;
   std::string short_date() override;
   std::string app_path() override;
   int message_box(const std::string& text, const std::string& title, int style) override;
