@@ -109,20 +109,25 @@ bool PosixSystem::toolkit_accepts(const std::string& text) {
          shell_link::utf8_from_utf16le(units) == text;
 }
 
+// The entry of `library` in the form `Entry` of the call.
+template <class Entry>
+Entry entry_of(ToolkitLibraries& libraries, const std::string& library) {
+  return reinterpret_cast<Entry>(libraries.entry(library));
+}
+
 std::int32_t PosixSystem::create_shell_link(const std::string& library, const std::string& gruppo,
                                             const std::string& titolo, const std::string& percorso,
                                             const std::string& argomenti) {
-  const auto entry = reinterpret_cast<toolkit::CreateShellLink>(libraries_.entry(library));
-  return entry(gruppo.c_str(), titolo.c_str(), percorso.c_str(), argomenti.c_str());
+  return entry_of<toolkit::CreateShellLink>(libraries_, library)(gruppo.c_str(), titolo.c_str(),
+                                                                 percorso.c_str(), argomenti.c_str());
 }
 
 std::int32_t PosixSystem::create_shell_link(const std::string& library, const std::string& gruppo,
                                             const std::string& titolo, const std::string& percorso,
                                             const std::string& argomenti, std::int32_t privato,
                                             const std::string& genitore) {
-  const auto entry = reinterpret_cast<toolkit::CreateShellLinkUnder>(libraries_.entry(library));
-  return entry(gruppo.c_str(), titolo.c_str(), percorso.c_str(), argomenti.c_str(), privato,
-               genitore.c_str());
+  return entry_of<toolkit::CreateShellLinkUnder>(libraries_, library)(
+      gruppo.c_str(), titolo.c_str(), percorso.c_str(), argomenti.c_str(), privato, genitore.c_str());
 }
 
 std::uintptr_t PosixSystem::do_load_library(const std::string& name) {

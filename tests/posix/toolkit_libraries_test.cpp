@@ -15,6 +15,7 @@
 #include "tests/support/run_error.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/scratch_home.h"
 #include "toolkit/entry.h"
 
 namespace {
@@ -67,14 +68,7 @@ TEST(Libraries, OnlyTheShippedLibraryComesFromTheProgramsFolder) {
   EXPECT_EQ(run_error_of([&] { broken.entry("STKIT432.DLL"); }).first, ludrimex::kDllLoadError);
 }
 
-class BoundToolkit : public ::testing::Test {
- protected:
-  ScratchDir home;
-  ScopedEnv home_env{"HOME", home.path().string()};
-  ScopedEnv xdg_env{"XDG_DATA_HOME", std::nullopt};
-  fs::path programs = home.path() / ".local/share/applications";
-  void SetUp() override { fs::create_directories(programs); }
-};
+class BoundToolkit : public ::testing::Test, protected test_support::ScratchHome {};
 
 TEST_F(BoundToolkit, EachFormWritesItsShortcut) {
   PosixSystem system;
