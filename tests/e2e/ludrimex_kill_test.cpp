@@ -1,4 +1,4 @@
-// Ludrimex.exe killed (SIGKILL, as a crash, a power cut or the Task Manager would end it) on entry to
+// Ludrimex.exe killed (SIGKILL: stopped at once, as a crash or the Task Manager stops it) on entry to
 // each system call of a run that changes the disk, then run again as a user would: the second run
 // must leave the installation patched, with one record and nothing of ours left behind.
 #include <signal.h>
