@@ -9,6 +9,7 @@
 // Operations that fail in a way the runtime would report as an error throw RunError (errors.h).
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -38,12 +39,14 @@ inline constexpr int kAttrDirectory = 16;
 // What a path names, whatever its attributes (hidden, system, read-only).
 enum class FileKind { kMissing, kRegular, kFolder, kOther };  // kOther: FIFO, device, socket
 
-// The ANSI process entry of the Tool Help functions: nine 32-bit fields and a 260-byte name.
+// The ANSI process entry of the Tool Help functions, laid out as the platform's own: nine fields and
+// a 260-byte name. The heap identifier is pointer-sized, so the record is 296 bytes on a 32-bit
+// system and 304 on a 64-bit one.
 struct ProcessEntry {
   std::uint32_t size = 0;
   std::uint32_t usage = 0;
   std::uint32_t process_id = 0;
-  std::uint32_t default_heap_id = 0;
+  std::uintptr_t default_heap_id = 0;
   std::uint32_t module_id = 0;
   std::uint32_t threads = 0;
   std::uint32_t parent_process_id = 0;
@@ -51,7 +54,8 @@ struct ProcessEntry {
   std::uint32_t flags = 0;
   std::array<char, 260> exe_file{};  // NUL-terminated when it fits, as the system fills it
 };
-static_assert(sizeof(ProcessEntry) == 296);
+static_assert(sizeof(ProcessEntry) == (sizeof(void*) == 4 ? 296 : 304));
+static_assert(offsetof(ProcessEntry, exe_file) == (sizeof(void*) == 4 ? 36 : 44));
 
 inline constexpr std::uint32_t kSnapProcess = 2;  // TH32CS_SNAPPROCESS
 inline constexpr std::uint32_t kSnapAll = 15;     // TH32CS_SNAPALL

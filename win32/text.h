@@ -42,18 +42,39 @@ inline std::string to_utf8(std::wstring_view wide) {
   return utf8;
 }
 
-// UTF-16 to the ANSI code page, or nothing when some character has no exact form there: a path
-// with a substituted '?' would name another file.
-inline std::optional<std::string> to_ansi(std::wstring_view wide) {
+namespace detail {
+// Code pages that hold every character: the conversion takes neither WC_NO_BEST_FIT_CHARS nor a
+// used-default flag there (it fails without a word), and refuses only an unpaired surrogate.
+inline bool holds_all_unicode(UINT code_page) {
+  return code_page == CP_UTF8 || code_page == 54936;  // 54936: GB18030
+}
+
+// UTF-16 to the code page `code_page`, or nothing when some character has no exact form there: no
+// best fit, no default character, no replacement character.
+inline std::optional<std::string> to_code_page(UINT code_page, std::wstring_view wide) {
   if (wide.empty()) return std::string();
-  const int n = detail::checked_length(wide.size());
+  const int n = checked_length(wide.size());
+  const bool all_unicode = holds_all_unicode(code_page);
+  const DWORD flags = all_unicode ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
   BOOL lossy = FALSE;
+  BOOL* const used_default = all_unicode ? nullptr : &lossy;
   const int count =
-      ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, nullptr, 0, nullptr, &lossy);
+      ::WideCharToMultiByte(code_page, flags, wide.data(), n, nullptr, 0, nullptr, used_default);
   if (count == 0 || lossy) return std::nullopt;
-  std::string ansi(static_cast<std::size_t>(count), '\0');
-  ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, ansi.data(), count, nullptr, nullptr);
-  return ansi;
+  std::string bytes(static_cast<std::size_t>(count), '\0');
+  if (::WideCharToMultiByte(code_page, flags, wide.data(), n, bytes.data(), count, nullptr, nullptr) !=
+      count) {
+    return std::nullopt;
+  }
+  return bytes;
+}
+}  // namespace detail
+
+// UTF-16 to the ANSI code page, or nothing when some character has no exact form there: a path
+// with a substituted '?' would name another file. The code page is asked for by number: CP_ACP
+// would not tell UTF-8 ("Beta: UTF-8" of Windows 10 and 11) from the others.
+inline std::optional<std::string> to_ansi(std::wstring_view wide) {
+  return detail::to_code_page(::GetACP(), wide);
 }
 inline std::optional<std::string> to_ansi(std::string_view utf8) {
   return to_ansi(to_wide(utf8));

@@ -8,6 +8,7 @@
 #include <array>
 #include <cctype>
 #include <stdexcept>
+#include <utility>
 
 #include "patch/errors.h"
 #include "win32/program_folder.h"
@@ -53,7 +54,7 @@ bool same_name(const std::string& a, const char* b) {
 
 }  // namespace
 
-WindowsSystem::WindowsSystem() = default;
+WindowsSystem::WindowsSystem(std::unique_ptr<FileMoves> moves) : moves_(std::move(moves)) {}
 
 std::string WindowsSystem::special_folder(const std::string& name) {
   for (const auto& folder : kSpecialFolders) {

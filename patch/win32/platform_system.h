@@ -5,6 +5,7 @@
 #include <string>
 
 #include "patch/system.h"
+#include "patch/win32/file_moves.h"
 #include "patch/win32/toolkit_libraries.h"
 #include "win32/dll_search.h"
 #include "win32/scoped.h"
@@ -14,8 +15,8 @@ namespace ludrimex::windows {
 class WindowsSystem final : public System {
  public:
   // Restricts the DLL search to the system folder before anything is loaded, then initialises COM
-  // for this thread.
-  WindowsSystem();
+  // for this thread. Every replace of a file puts it in place through `moves`.
+  explicit WindowsSystem(std::unique_ptr<FileMoves> moves = system_file_moves());
 
   // platform_system.cpp
   std::string special_folder(const std::string& name) override;
@@ -49,7 +50,6 @@ class WindowsSystem final : public System {
   void write_file(const std::string& path, const std::string& bytes) override;
   void delete_file(const std::string& path) override;
   void copy_file(const std::string& from, const std::string& to) override;
-  // leftovers.cpp
   void clean_up_replace(const std::string& path) override;
 
  protected:
@@ -63,6 +63,7 @@ class WindowsSystem final : public System {
   win32::RestrictedDllSearch dll_search_;
   win32::ComInit com_;
   ToolkitLibraries toolkit_;
+  std::unique_ptr<FileMoves> moves_;
 };
 
 }  // namespace ludrimex::windows

@@ -4,6 +4,7 @@
 
 #include <tlhelp32.h>
 
+#include <cstddef>
 #include <cstring>
 
 #include "win32/scoped.h"
@@ -14,6 +15,7 @@ namespace {
 // The seam's record mirrors the ANSI PROCESSENTRY32 (the ANSI entry points are used).
 static_assert(sizeof(PROCESSENTRY32) == sizeof(ProcessEntry));
 static_assert(sizeof(PROCESSENTRY32::szExeFile) == sizeof(ProcessEntry::exe_file));
+static_assert(offsetof(PROCESSENTRY32, szExeFile) == offsetof(ProcessEntry, exe_file));
 
 PROCESSENTRY32 to_record(const ProcessEntry& entry) {
   PROCESSENTRY32 record;

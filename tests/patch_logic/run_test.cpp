@@ -26,7 +26,7 @@ TEST_F(PatchRun, InstallsThePatchAndSaysSo) {
       "special_folder(Programs)",
       "dir(" + group + ", 16)",
       "create_process_snapshot(15, 0)",
-      "process_first(296)",
+      "process_first(" + std::to_string(sizeof(ProcessEntry)) + ")",
       "close_snapshot()",
       "load(" + shortcut + ", 0)",
       "clean_up_replace(" + log + ")",

@@ -457,38 +457,6 @@ TEST_F(WindowsSystemTest, FilesBeyondMaxPathWorkInTheirRealFolder) {
   EXPECT_EQ(system->read_file(u8(folder / L"copia.txt")), "1\r\n2\r\n");
 }
 
-// A replace stopped half way leaves its NAME.~PID-N file: the clean-up deletes each of ours, hidden
-// or beyond MAX_PATH, and nothing that merely looks like one.
-TEST_F(WindowsSystemTest, CleanUpDeletesOurLeftoversOnly) {
-  fs::path folder = scratch.path();
-  for (int i = 0; i < 3; ++i) folder /= std::wstring(100, static_cast<wchar_t>(L'à' + i));
-  for (const fs::path& where : {scratch.path(), fs::path(L"\\\\?\\" + folder.wstring())}) {
-    fs::create_directories(where);
-    const std::vector<std::wstring> ours = {L"patch.txt.~12-0", L"PATCH.TXT.~7-31"};
-    const std::vector<std::wstring> theirs = {L"patch.txt",       L"patch.txt.~12",     L"patch.txt.~-0",
-                                              L"patch.txt.~1-2x", L"patch.txt.~a-1",    L"patch.txt.~1-2.bak",
-                                              L"xpatch.txt.~1-2", L"patch.txt.new-1-2", L"Sorvanta.exe.~1-2"};
-    for (const auto& names : {ours, theirs}) {
-      for (const auto& name : names) std::ofstream(where / name) << "x";
-    }
-    ::SetFileAttributesW((where / ours[1]).c_str(), FILE_ATTRIBUTE_HIDDEN);
-    fs::create_directory(where / L"patch.txt.~5-5");  // a folder is nobody's leftover of a file
-
-    system->clean_up_replace(u8(where / L"patch.txt"));
-    for (const auto& name : ours) EXPECT_FALSE(fs::exists(where / name)) << utf8(name);
-    for (const auto& name : theirs) EXPECT_TRUE(fs::exists(where / name)) << utf8(name);
-    EXPECT_TRUE(fs::is_directory(where / L"patch.txt.~5-5"));
-  }
-  system->clean_up_replace(u8(scratch / L"manca" / L"patch.txt"));  // no folder, nothing to do
-
-  std::ofstream(scratch / L"patch.txt.~3-0") << "x";
-  const win32::KernelHandle in_use(::CreateFileW((scratch / L"patch.txt.~3-0").c_str(), GENERIC_READ, 0,
-                                                 nullptr, OPEN_EXISTING, 0, nullptr));
-  ASSERT_TRUE(in_use);
-  EXPECT_EQ(run_error_of([&] { system->clean_up_replace(u8(scratch / L"patch.txt")); }),
-            std::pair(ludrimex::kPermissionDenied, u8(scratch / L"patch.txt") + ".~3-0"));
-}
-
 TEST_F(WindowsSystemTest, OnlyADriveOrServerRootMakesAPathAbsolute) {
   const std::array<std::pair<const char*, bool>, 8> paths{{{"C:\\Cat", true},
                                                            {"c:/Cat", true},
