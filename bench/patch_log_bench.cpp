@@ -1,7 +1,7 @@
-// controlla_file on patch logs of 1, 1,000, 8,192 and 32,768 lines (the most the log holds), through the
-// Linux System on a real file. Each log passes the whole check (no line carries the patch number, the
-// last is its predecessor or later), the worst case; the full one then stops with error 6 instead of
-// taking the record. Measured twice: with the System's
+// The patch log's check (controlla_file) and record on logs of 1, 1,000, 8,192 and 32,768 lines (the most
+// the log holds), through the Linux System on a real file. Each log passes the whole check (no line
+// carries the patch number, the last is its predecessor), the worst case; the full one then stops with
+// error 6 instead of taking the record. Measured twice: with the System's
 // own pending-message processing after every line, and with that step left out, so its share shows.
 // GTK is started first when a display is there, so that the processing has a real event queue.
 //
@@ -21,16 +21,16 @@
 #include <string>
 
 #include "patch/errors.h"
-#include "patch/form1.h"
+#include "patch/patch_log.h"
+#include "patch/patch_number.h"
 #include "patch/system.h"
 
 namespace {
 
-constexpr std::int16_t kPatch = 1;
 constexpr std::int64_t kLineCounts[] = {1, 1000, 8192, 32768};
 constexpr int kRepetitions = 5;  // the table shows each case's median
 
-// The Linux System, with the pending-message step optionally left out; controlla_file needs no more.
+// The Linux System, with the pending-message step optionally left out; the patch log needs no more.
 class MeasuredSystem : public ludrimex::System {
  public:
   explicit MeasuredSystem(bool events) : real_(ludrimex::make_platform_system()), events_(events) {}
@@ -44,9 +44,6 @@ class MeasuredSystem : public ludrimex::System {
   std::string short_date() override { return real_->short_date(); }
   void do_events() override {
     if (events_) real_->do_events();
-  }
-  int message_box(const std::string& text, const std::string&, int) override {
-    throw std::logic_error("the benchmark's log was refused: " + text);
   }
 
   std::string special_folder(const std::string&) override { not_used(); }
@@ -69,6 +66,8 @@ class MeasuredSystem : public ludrimex::System {
     not_used();
   }
   void copy_file(const std::string&, const std::string&) override { not_used(); }
+  void clean_up_replace(const std::string&) override { not_used(); }
+  int message_box(const std::string&, const std::string&, int) override { not_used(); }
   std::string app_path() override { not_used(); }
 
  protected:
@@ -76,7 +75,7 @@ class MeasuredSystem : public ludrimex::System {
   void do_free_library(std::uintptr_t) override { not_used(); }
 
  private:
-  [[noreturn]] static void not_used() { throw std::logic_error("not used by controlla_file"); }
+  [[noreturn]] static void not_used() { throw std::logic_error("not used by the patch log"); }
 
   std::unique_ptr<ludrimex::System> real_;
   bool events_;
@@ -84,7 +83,9 @@ class MeasuredSystem : public ludrimex::System {
 
 std::string log_of(std::int64_t lines) {
   std::string log;
-  for (std::int64_t i = 0; i < lines; ++i) log += "2         06/12/2026\r\n";
+  std::string line = std::to_string(ludrimex::kPatchNumber - 1);  // the predecessor, on every line
+  line += std::string(10 - line.size(), ' ') + "06/12/2026\r\n";
+  for (std::int64_t i = 0; i < lines; ++i) log += line;
   return log;
 }
 
@@ -99,14 +100,15 @@ void BM_controlla_file(benchmark::State& state, bool events) {
   for (auto _ : state) {
     state.PauseTiming();
     std::ofstream(path, std::ios::binary | std::ios::trunc) << log;
-    ludrimex::Form1 form(system);
+    ludrimex::PatchLog patch_log(system, path);
     state.ResumeTiming();
     try {
-      form.controlla_file(path, kPatch);
+      if (const auto refusal = patch_log.controlla_file(ludrimex::kPatchNumber))
+        throw std::logic_error("the benchmark's log was refused: " + *refusal);
+      patch_log.record(ludrimex::kPatchNumber);
     } catch (const ludrimex::RunError& error) {
       if (error.number() != ludrimex::kOverflow || lines != kLineCounts[3]) throw;
     }
-    benchmark::DoNotOptimize(form.elenco_patch.data());
   }
   std::filesystem::remove_all(folder);
   state.counters["per_line"] =

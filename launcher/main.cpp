@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr const char* kProgramTitle = "Sorvanta";
+using sorvanta::kProgramTitle;
 
 int report(sorvanta::WindowSystem& system, const std::string& text) {
   system.message_box(text, kProgramTitle, sorvanta::kVbOkOnly + sorvanta::kVbCritical);

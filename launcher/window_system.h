@@ -36,6 +36,9 @@ inline constexpr int kVbCritical = 16;
 inline constexpr int kVbInformation = 64;
 inline constexpr int kVbOk = 1;
 
+// The title of the boxes in which the launcher reports a failure of its own.
+inline constexpr const char* kProgramTitle = "Sorvanta";
+
 // ExecWB: OLECMDID_PRINT and the OLECMDEXECOPT values.
 inline constexpr std::int32_t kOleCmdIdPrint = 6;
 inline constexpr std::int32_t kOleCmdExecOptPromptUser = 1;

@@ -1,12 +1,20 @@
+#include "patch/form1.h"
+
 #include <algorithm>
 
 #include "patch/errors.h"
-#include "patch/form1.h"
+#include "patch/installation_update.h"
 #include "patch/module1.h"
+#include "patch/patch_log.h"
+#include "patch/patch_number.h"
 #include "patch/runtime_text.h"
+#include "patch/shortcut_reader.h"
 
 namespace ludrimex {
 namespace {
+
+constexpr const char* kBoxTitle = "Dastrel";  // every box of the run's own
+constexpr const char* kRunLock = "Ludrimex";  // the lock one run at a time holds
 
 // The name up to the first NUL of the raw field (none without a NUL), after its last backslash.
 std::string executable_name(const ProcessEntry& entry) {
@@ -22,14 +30,14 @@ std::string executable_name(const ProcessEntry& entry) {
 
 void Form1::Form_Load() {
   // Two runs at once would each take the other's log for their own.
-  run_lock_ = system_.lock_single_run("Ludrimex");
+  run_lock_ = system_.lock_single_run(kRunLock);
   if (!run_lock_) {
     end_with(
         "Un'altra installazione della patch è già in corso. Attendere che finisca e rieseguire la patch!",
         kMbOk | kMbIconError, kRefused);
   }
   const std::string a = system_.special_folder("Programs");
-  if (!esiste_cartella(system_, a + "\\Veltrano Catalogo")) {
+  if (!esiste_cartella(system_, catalogue_group(a))) {
     end_with("Non hai installato il catalogo. La patch non può essere creata", kMbOk | kMbIconError,
              kRefused);
   }
@@ -40,7 +48,7 @@ void Form1::Form_Load() {
              kRefused);
   }
   snapshot.reset();
-  const std::string collegamento = a + "\\Veltrano Catalogo\\Veltrano Catalogo.lnk";
+  const std::string collegamento = catalogue_shortcut(a);
   // A folder, FIFO or device in the shortcut's place: reading it would fail or wait for ever.
   const FileKind kind = system_.file_kind(collegamento);
   if (kind == FileKind::kFolder || kind == FileKind::kOther)
@@ -50,8 +58,25 @@ void Form1::Form_Load() {
   end_with("Patch installata con successo!", kMbOk | kMbIconInformation, kInstalled);
 }
 
+void Form1::correzione_path(const std::string& Path, const std::string& a) {
+  const std::string cartella_html = cartella_html_of(system_, Path, catalogue_shortcut(a));
+  PatchLog log(system_, cartella_html + "\\patch.txt");
+  InstallationUpdate update(system_, cartella_html, a);
+  // What a run stopped half way left of its replaces is put right before anything is read.
+  system_.clean_up_replace(log.path());
+  for (const std::string& file : update.replaced_files()) system_.clean_up_replace(file);
+  if (const auto refusal = log.controlla_file(kPatchNumber))
+    end_with(*refusal, kMbOk | kMbIconInformation, kRefused);
+  update.check_before_writing();
+  log.check_writable();
+  update.apply();
+  // Recorded last, once all of the patch is in place: a run stopped at any point before leaves a
+  // patch that the next run installs, never one refused as installed.
+  log.record(kPatchNumber);
+}
+
 void Form1::end_with(const std::string& text, int style, int status) {
-  system_.message_box(text, "Dastrel", style);
+  system_.message_box(text, kBoxTitle, style);
   throw ProgramEnd{status};
 }
 
@@ -59,7 +84,7 @@ bool Form1::launcher_running(ProcessSnapshot& snapshot) {
   ProcessEntry entry;
   entry.size = sizeof(ProcessEntry);
   for (bool filled = snapshot.first(entry); filled; filled = snapshot.next(entry)) {
-    nome_processo = executable_name(entry);
+    const std::string nome_processo = executable_name(entry);
     if (lower_ascii(nome_processo) == "sorvanta.exe") return true;
   }
   return false;

@@ -8,8 +8,10 @@
 namespace ludrimex {
 namespace {
 
+constexpr const char* kReportTitle = "Ludrimex";  // the box of an error nobody trapped
+
 int report(System& system, const RunError& error) {
-  system.message_box(runtime::error_report(error), "Ludrimex", kMbOk | kMbIconError);
+  system.message_box(runtime::error_report(error), kReportTitle, kMbOk | kMbIconError);
   return kFailed;
 }
 

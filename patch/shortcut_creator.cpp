@@ -1,8 +1,8 @@
+#include "patch/shortcut_creator.h"
+
 #include <algorithm>
 #include <array>
 #include <exception>
-
-#include "patch/form1.h"
 
 namespace ludrimex {
 namespace {
@@ -39,23 +39,23 @@ std::int32_t probe_toolkit(System& system) {
 
 }  // namespace
 
-// The library the shortcuts will be made with, bound now; when none loads, the shipped one is what is
-// missing.
-void Form1::check_toolkit() {
-  const Toolkit* chosen = toolkit_numbered(probe_toolkit(system_));
-  system_.bind_toolkit(chosen ? chosen->file_name : kToolkits.front().file_name);
+std::int32_t choose_toolkit(System& system) {
+  const Toolkit* chosen = toolkit_numbered(probe_toolkit(system));
+  const Toolkit& toolkit = chosen ? *chosen : kToolkits.front();
+  system.bind_toolkit(toolkit.file_name);
+  return toolkit.number;
 }
 
-bool Form1::crea_collegamento(std::int32_t libreria, const std::string& gruppo, const std::string& titolo,
-                              const std::string& percorso) {
+bool crea_collegamento(System& system, std::int32_t libreria, const std::string& gruppo,
+                       const std::string& titolo, const std::string& percorso) {
   try {
-    if (libreria == 0) libreria = probe_toolkit(system_);
+    if (libreria == 0) libreria = probe_toolkit(system);
     const Toolkit* toolkit = toolkit_numbered(libreria);
     if (!toolkit) return false;
     const std::int32_t result =
         toolkit->takes_folder
-            ? system_.create_shell_link(toolkit->file_name, gruppo, titolo, percorso, "", -1, "$(Programs)")
-            : system_.create_shell_link(toolkit->file_name, gruppo, titolo, percorso, "");
+            ? system.create_shell_link(toolkit->file_name, gruppo, titolo, percorso, "", -1, "$(Programs)")
+            : system.create_shell_link(toolkit->file_name, gruppo, titolo, percorso, "");
     return result != 0;
   } catch (const std::exception&) {
     // A library or entry that can't be bound, or a failing call: no shortcut, nothing to report.

@@ -1,3 +1,5 @@
+#include "patch/shortcut_reader.h"
+
 #include <algorithm>
 #include <exception>
 #include <functional>
@@ -5,7 +7,6 @@
 #include <span>
 #include <vector>
 
-#include "patch/module1.h"
 #include "patch/runtime_text.h"
 
 namespace ludrimex {

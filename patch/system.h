@@ -203,6 +203,12 @@ class System {
   virtual void delete_file(const std::string& path) = 0;
   // Replaces `to` in one step, as write_file does (a replaced `to` keeps its own attributes and bits).
   virtual void copy_file(const std::string& from, const std::string& to) = 0;
+  // Puts right what a replace of `path` (write_file, copy_file) left behind when its process was
+  // stopped half way: if `path` is missing and this system's backup of it is there, the backup takes
+  // its name again; then every temporary file this system makes beside `path` for a replace (and its
+  // backups) is deleted. Nothing else is touched; a path without leftovers is left as it is, and so
+  // is a missing folder. Throws RunError naming the file it could not delete or put back.
+  virtual void clean_up_replace(const std::string& path) = 0;
 
   // Today's date in the user's short date form, no time part.
   virtual std::string short_date() = 0;

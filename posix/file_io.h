@@ -31,10 +31,19 @@ std::string read_all(int fd, const std::string& path,
 // All of `bytes`, however many writes that takes.
 void write_all(int fd, std::string_view bytes, const std::string& path);
 
-// Writes the new content beside `path` with `fill`, then renames it over `path`: whatever fails, or
-// whenever the process dies, `path` holds its old bytes or the new ones, never a part. The new file
+// Writes the new content beside `path` (as "NAME.new-PID-N") with `fill`, then renames it over `path`
+// and flushes the folder: whatever fails, or whenever the process or the machine stops, `path` holds
+// its old bytes or the new ones, never a part, and once this returns the new ones stay. The new file
 // gets `mode` when given, otherwise the umask's default.
 void replace_atomically(const std::string& path, std::optional<mode_t> mode,
                         const std::function<void(int fd)>& fill);
+
+// Deletes the files replace_atomically left beside `path` when its process was stopped before the
+// rename: the regular files named exactly "NAME.new-" digits "-" digits. A missing folder has none.
+void remove_replace_leftovers(const std::string& path);
+
+// Flushes the folder holding `path` to the disk, so that a rename or delete in it lasts through a
+// power cut.
+void sync_folder_of(const std::string& path);
 
 }  // namespace posix

@@ -1,6 +1,10 @@
-#include "launcher/gtk/gtk_window_system.h"
+#include "launcher/gtk/gtk_form_window.h"
 
 #include <utility>
+
+#include "launcher/gtk/gtk_push_button.h"
+#include "launcher/gtk/gtk_window_system.h"
+#include "launcher/gtk/webkit_browser.h"
 
 namespace sorvanta::gtk {
 

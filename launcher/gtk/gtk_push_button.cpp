@@ -1,4 +1,6 @@
-#include "launcher/gtk/gtk_window_system.h"
+#include "launcher/gtk/gtk_push_button.h"
+
+#include "launcher/gtk/gtk_form_window.h"
 
 namespace sorvanta::gtk {
 

@@ -1,13 +1,12 @@
 #include "launcher/gtk/gtk_window_system.h"
 
-#include <unistd.h>
-
 #include <cstddef>
 #include <iostream>
 #include <stdexcept>
 #include <system_error>
 
-#include "launcher/gtk/navigation_uri.h"
+#include "launcher/gtk/gtk_form_window.h"
+#include "launcher/gtk/webkit_browser.h"
 #include "posix/folders.h"
 #include "posix/message_box.h"
 
@@ -62,17 +61,6 @@ GtkWindowSystem::~GtkWindowSystem() {
 WebKitBrowser* GtkWindowSystem::browser_from(Automation automation) const {
   auto* candidate = static_cast<WebKitBrowser*>(automation.get());
   return browsers_.contains(candidate) ? candidate : nullptr;
-}
-
-std::string GtkWindowSystem::loadable_uri(const std::string& address) {
-  const std::size_t folder_length = folder_to_open(address);
-  if (folder_length == 0) return navigation_uri(address);
-  std::unique_ptr<DIR, CloseFolder> folder(opendir(address.substr(0, folder_length).c_str()));
-  // A folder that can't be opened is as missing to WebKit: its page reports that as for any address.
-  if (!folder) return navigation_uri(address);
-  const int fd = dirfd(folder.get());
-  open_folders_.push_back(std::move(folder));
-  return uri_through_descriptor(address, folder_length, getpid(), fd);
 }
 
 WindowSystem::TwipsPerPixel GtkWindowSystem::do_twips_per_pixel() const {

@@ -1,7 +1,9 @@
-#include "launcher/gtk/gtk_window_system.h"
+#include "launcher/gtk/webkit_browser.h"
 
 #include <stdexcept>
 
+#include "launcher/gtk/gtk_form_window.h"
+#include "launcher/gtk/gtk_window_system.h"
 #include "launcher/gtk/print_settings.h"
 #include "launcher/gtk/system_browser.h"
 
@@ -67,7 +69,7 @@ void WebKitBrowser::do_set_focus() {
 
 void WebKitBrowser::do_navigate(const std::string& url) {
   if (!view_) make_view(nullptr);
-  webkit_web_view_load_uri(view_.get(), system_.loadable_uri(url).c_str());
+  webkit_web_view_load_uri(view_.get(), system_.open_folders().loadable_uri(url).c_str());
 }
 
 // WebKit keeps no registry of top-level browsers to put this in: named targets are found through
@@ -133,7 +135,7 @@ void WebKitBrowser::open_outside(WebKitWebView* view, const std::string& uri) {
     open_in_system_browser(uri, gtk_widget_get_display(GTK_WIDGET(view)));
   } catch (const std::runtime_error& e) {
     // The browser's failure, not the catalogue's: reported, and the catalogue goes on.
-    system_.message_box("Impossibile aprire " + uri + " nel browser: " + e.what(), "Sorvanta",
+    system_.message_box("Impossibile aprire " + uri + " nel browser: " + e.what(), kProgramTitle,
                         kVbOkOnly + kVbCritical);
   }
 }

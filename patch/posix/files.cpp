@@ -15,15 +15,28 @@
 #include "posix/folders.h"
 #include "posix/unique_fd.h"
 
-namespace ludrimex::posix {
+namespace ludrimex::stand_in {
 
 using Fd = ::posix::UniqueFd;
 using ::posix::to_posix_path;
 
+namespace {
+
+// Whether the folder that would hold `path` is there: a missing file in it is "file not found", one
+// whose folder is missing "path not found".
+bool folder_exists(const std::string& path) {
+  const auto slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  struct stat info {};
+  return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace
+
 RunError error_for(int error, const std::string& path) {
   switch (error) {
     case ENOENT:
-      return RunError(kFileNotFound, path);
+      return RunError(folder_exists(path) ? kFileNotFound : kPathNotFound, path);
     case ENOTDIR:
       return RunError(kPathNotFound, path);
     case EACCES:
@@ -49,15 +62,14 @@ RunError error_for(int error, const std::string& path) {
 
 namespace {
 
-// A missing file is "file not found" only when its folder exists; otherwise the path is missing.
-RunError missing_error(int error, const std::string& path) {
-  if (error == ENOENT) {
-    const auto slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    struct stat info {};
-    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return RunError(kPathNotFound, path);
+// Runs `step` of the posix helpers; what they meet is reported as the Windows runtime would.
+template <class Step>
+auto reporting(const Step& step) {
+  try {
+    return step();
+  } catch (const ::posix::PathError& error) {
+    throw error_for(error.code().value(), error.path());
   }
-  return error_for(error, path);
 }
 
 // What `path` names, followed through links; nothing when it, or its folder, is missing.
@@ -75,15 +87,20 @@ std::string bare_name(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+struct OpenFile {
+  Fd fd;
+  mode_t mode;
+};
+
 // Opens a regular file for reading. O_NONBLOCK keeps a FIFO or a device from holding the run up: they
 // are refused like a folder, at once.
-Fd open_for_reading(const std::string& path) {
+OpenFile open_for_reading(const std::string& path) {
   Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (!fd) throw missing_error(errno, path);
+  if (!fd) throw error_for(errno, path);
   struct stat info {};
   if (::fstat(fd.get(), &info) != 0) throw error_for(errno, path);
   if (!S_ISREG(info.st_mode)) throw RunError(kPathFileAccessError, path);
-  return fd;
+  return {std::move(fd), info.st_mode};
 }
 
 // The checks Windows makes before overwriting `path`, which a rename over it would skip: a file nobody
@@ -93,7 +110,7 @@ Fd open_for_reading(const std::string& path) {
 std::optional<mode_t> check_replaceable(const std::string& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) {
-    if (errno != ENOENT || ::lstat(path.c_str(), &info) == 0) throw missing_error(errno, path);
+    if (errno != ENOENT || ::lstat(path.c_str(), &info) == 0) throw error_for(errno, path);
     return std::nullopt;  // the folder's absence, if so, is reported when the new file is made
   }
   if (!S_ISREG(info.st_mode)) throw RunError(kPathFileAccessError, path);
@@ -103,28 +120,12 @@ std::optional<mode_t> check_replaceable(const std::string& path) {
   return info.st_mode & 07777;
 }
 
-// What the posix helpers met, as the Windows runtime would report it.
-RunError run_error(const ::posix::PathError& error) {
-  return missing_error(error.code().value(), error.path());
-}
-
 // Replaces `path` in one step after the checks Windows makes. The file keeps the permission bits it
 // had; a new one gets `new_mode` (or the umask's default).
 void replace_file(const std::string& path, std::optional<mode_t> new_mode,
                   const std::function<void(int)>& fill) {
   const std::optional<mode_t> kept = check_replaceable(path);
-  try {
-    ::posix::replace_atomically(path, kept ? kept : new_mode, fill);
-  } catch (const ::posix::PathError& error) {
-    throw run_error(error);
-  }
-}
-
-// Windows refuses to delete a read-only file even for an administrator.
-void refuse_read_only(const std::string& path) {
-  struct stat info {};
-  if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 0222) == 0)
-    throw RunError(kPermissionDenied, path);
+  reporting([&] { ::posix::replace_atomically(path, kept ? kept : new_mode, fill); });
 }
 
 }  // namespace
@@ -154,11 +155,8 @@ FileKind PosixSystem::file_kind(const std::string& windows_path) {
 
 std::string PosixSystem::read_file(const std::string& windows_path) {
   const std::string path = to_posix_path(windows_path);
-  try {
-    return ::posix::read_all(open_for_reading(path).get(), path);
-  } catch (const ::posix::PathError& error) {
-    throw run_error(error);
-  }
+  const OpenFile file = open_for_reading(path);
+  return reporting([&] { return ::posix::read_all(file.fd.get(), path); });
 }
 
 void PosixSystem::write_file(const std::string& windows_path, const std::string& bytes) {
@@ -169,19 +167,27 @@ void PosixSystem::write_file(const std::string& windows_path, const std::string&
 void PosixSystem::delete_file(const std::string& windows_path) {
   const std::string path = to_posix_path(windows_path);
   struct stat info {};
-  if (::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) throw RunError(kFileNotFound, path);
-  refuse_read_only(path);
-  if (::unlink(path.c_str()) != 0) throw missing_error(errno, path);
+  if (::lstat(path.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode)) throw RunError(kFileNotFound, path);
+    // Windows refuses to delete a read-only file even for an administrator.
+    if (S_ISREG(info.st_mode) && (info.st_mode & 0222) == 0) throw RunError(kPermissionDenied, path);
+  }
+  if (::unlink(path.c_str()) != 0) throw error_for(errno, path);
+  reporting([&] { ::posix::sync_folder_of(path); });
 }
 
 void PosixSystem::copy_file(const std::string& windows_from, const std::string& windows_to) {
   const std::string from = to_posix_path(windows_from);
   const std::string to = to_posix_path(windows_to);
-  const Fd source = open_for_reading(from);
-  struct stat source_info {};
-  if (::fstat(source.get(), &source_info) != 0) throw error_for(errno, from);
-  replace_file(to, source_info.st_mode & 0777,
-               [&](int target) { ::posix::write_all(target, ::posix::read_all(source.get(), from), to); });
+  const OpenFile source = open_for_reading(from);
+  replace_file(to, source.mode & 0777,
+               [&](int target) { ::posix::write_all(target, ::posix::read_all(source.fd.get(), from), to); });
 }
 
-}  // namespace ludrimex::posix
+// Our replaces leave only their "NAME.new-PID-N" files behind: a rename loses no copy.
+void PosixSystem::clean_up_replace(const std::string& windows_path) {
+  const std::string path = to_posix_path(windows_path);
+  reporting([&] { ::posix::remove_replace_leftovers(path); });
+}
+
+}  // namespace ludrimex::stand_in

@@ -5,9 +5,9 @@
 
 #include "patch/errors.h"
 
-namespace ludrimex::posix {
+namespace ludrimex::stand_in {
 
 // The RunError the Windows runtime would raise for the system error `error` on `path`.
 RunError error_for(int error, const std::string& path);
 
-}  // namespace ludrimex::posix
+}  // namespace ludrimex::stand_in

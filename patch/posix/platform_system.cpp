@@ -7,7 +7,7 @@
 #include "patch/errors.h"
 #include "posix/folders.h"
 
-namespace ludrimex::posix {
+namespace ludrimex::stand_in {
 namespace {
 
 std::string running_program_folder() {
@@ -45,10 +45,10 @@ void PosixSystem::do_events() {
   ::posix::process_pending_events();
 }
 
-}  // namespace ludrimex::posix
+}  // namespace ludrimex::stand_in
 
 namespace ludrimex {
 std::unique_ptr<System> make_platform_system() {
-  return std::make_unique<posix::PosixSystem>();
+  return std::make_unique<stand_in::PosixSystem>();
 }
 }  // namespace ludrimex

@@ -4,7 +4,7 @@
 
 #include "patch/posix/platform_system.h"
 
-namespace ludrimex::posix {
+namespace ludrimex::stand_in {
 namespace {
 
 constexpr std::int32_t kNormalPriority = 8;
@@ -46,4 +46,4 @@ std::unique_ptr<ProcessSnapshot> PosixSystem::create_process_snapshot(std::uint3
                                                                : std::vector<::posix::ProcessInfo>{});
 }
 
-}  // namespace ludrimex::posix
+}  // namespace ludrimex::stand_in

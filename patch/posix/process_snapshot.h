@@ -5,7 +5,7 @@
 #include "patch/system.h"
 #include "posix/process_list.h"
 
-namespace ludrimex::posix {
+namespace ludrimex::stand_in {
 
 // A snapshot taken once at construction; first()/next() walk it like Process32First/Next.
 class ProcSnapshot : public ProcessSnapshot {
@@ -21,4 +21,4 @@ class ProcSnapshot : public ProcessSnapshot {
   std::size_t position_ = 0;
 };
 
-}  // namespace ludrimex::posix
+}  // namespace ludrimex::stand_in

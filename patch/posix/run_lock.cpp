@@ -12,7 +12,7 @@
 #include "posix/folders.h"
 #include "posix/unique_fd.h"
 
-namespace ludrimex::posix {
+namespace ludrimex::stand_in {
 namespace {
 
 using ::posix::UniqueFd;
@@ -53,4 +53,4 @@ std::unique_ptr<RunLock> PosixSystem::lock_single_run(const std::string& name) {
   return std::make_unique<FlockLock>(std::move(fd));
 }
 
-}  // namespace ludrimex::posix
+}  // namespace ludrimex::stand_in

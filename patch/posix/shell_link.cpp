@@ -6,7 +6,7 @@
 #include "patch/posix/platform_system.h"
 #include "posix/folders.h"
 
-namespace ludrimex::posix {
+namespace ludrimex::stand_in {
 namespace {
 
 // The HRESULTs the shell gives for these failures: HRESULT_FROM_WIN32 of ERROR_FILE_NOT_FOUND,
@@ -95,4 +95,4 @@ std::unique_ptr<ShellLink> PosixSystem::create_link_object() {
   return std::make_unique<PosixShellLink>();
 }
 
-}  // namespace ludrimex::posix
+}  // namespace ludrimex::stand_in

@@ -5,7 +5,7 @@
 #include "patch/system.h"
 #include "shell_link/link.h"
 
-namespace ludrimex::posix {
+namespace ludrimex::stand_in {
 
 class PosixShellLink : public ShellLink {
  public:
@@ -23,4 +23,4 @@ class PosixShellLink : public ShellLink {
   shell_link::Link link_;  // empty until a file is loaded, as a fresh link object is
 };
 
-}  // namespace ludrimex::posix
+}  // namespace ludrimex::stand_in

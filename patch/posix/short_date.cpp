@@ -9,7 +9,7 @@
 
 #include "patch/posix/platform_system.h"
 
-namespace ludrimex::posix {
+namespace ludrimex::stand_in {
 namespace {
 
 struct LocaleFree {
@@ -53,7 +53,7 @@ std::string PosixSystem::short_date() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   ::localtime_r(&now, &local);
-  return posix::short_date(local);
+  return stand_in::short_date(local);
 }
 
-}  // namespace ludrimex::posix
+}  // namespace ludrimex::stand_in

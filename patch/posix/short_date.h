@@ -4,8 +4,8 @@
 #include <ctime>
 #include <string>
 
-namespace ludrimex::posix {
+namespace ludrimex::stand_in {
 
 std::string short_date(const std::tm& date);
 
-}  // namespace ludrimex::posix
+}  // namespace ludrimex::stand_in

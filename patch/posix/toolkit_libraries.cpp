@@ -16,7 +16,7 @@
 #include "shell_link/text_encoding.h"
 #include "toolkit/entry.h"
 
-namespace ludrimex::posix {
+namespace ludrimex::stand_in {
 namespace {
 
 bool ends_with_ignoring_case(const std::string& text, const std::string& suffix) {
@@ -56,7 +56,7 @@ std::string shared_object_name(const std::string& name) {
   return base.find('.') == std::string::npos ? file + ".so" : file;
 }
 
-LibraryLoader::Opened LibraryLoader::open(const std::string& name) const {
+ToolkitLibraries::Opened ToolkitLibraries::open(const std::string& name) const {
   const std::string file = shared_object_name(name);
   Opened opened;
   if (file.empty() || file.find('/') != std::string::npos) return opened;  // a bare name, or nothing
@@ -73,19 +73,19 @@ LibraryLoader::Opened LibraryLoader::open(const std::string& name) const {
   return opened;
 }
 
-std::uintptr_t LibraryLoader::load(const std::string& name) const {
+std::uintptr_t ToolkitLibraries::load(const std::string& name) const {
   return reinterpret_cast<std::uintptr_t>(open(name).handle);
 }
 
-void LibraryLoader::free(std::uintptr_t handle) const {
+void ToolkitLibraries::free(std::uintptr_t handle) const {
   if (handle != 0) ::dlclose(reinterpret_cast<void*>(handle));
 }
 
-void LibraryLoader::Closer::operator()(void* handle) const {
+void ToolkitLibraries::Closer::operator()(void* handle) const {
   ::dlclose(handle);
 }
 
-void* LibraryLoader::bind(const std::string& library, const char* entry) {
+void* ToolkitLibraries::entry(const std::string& library) {
   auto found = bound_.find(library);
   if (found == bound_.end()) {
     const Opened opened = open(library);
@@ -93,13 +93,13 @@ void* LibraryLoader::bind(const std::string& library, const char* entry) {
     if (!handle) throw RunError(opened.found ? kDllLoadError : kFileNotFound, library);
     found = bound_.emplace(library, std::move(handle)).first;
   }
-  void* address = ::dlsym(found->second.get(), entry);
+  void* address = ::dlsym(found->second.get(), "fCreateShellLink");
   if (!address) throw RunError(kDllEntryNotFound, library);
   return address;
 }
 
 void PosixSystem::bind_toolkit(const std::string& library) {
-  libraries_.bind(library, "fCreateShellLink");
+  libraries_.entry(library);
 }
 
 // The toolkit libraries take UTF-8 paths: any valid text without a NUL that the file system can hold.
@@ -109,21 +109,25 @@ bool PosixSystem::toolkit_accepts(const std::string& text) {
          shell_link::utf8_from_utf16le(units) == text;
 }
 
+// The entry of `library` in the form `Entry` of the call.
+template <class Entry>
+Entry entry_of(ToolkitLibraries& libraries, const std::string& library) {
+  return reinterpret_cast<Entry>(libraries.entry(library));
+}
+
 std::int32_t PosixSystem::create_shell_link(const std::string& library, const std::string& gruppo,
                                             const std::string& titolo, const std::string& percorso,
                                             const std::string& argomenti) {
-  const auto entry = reinterpret_cast<toolkit::CreateShellLink>(libraries_.bind(library, "fCreateShellLink"));
-  return entry(gruppo.c_str(), titolo.c_str(), percorso.c_str(), argomenti.c_str());
+  return entry_of<toolkit::CreateShellLink>(libraries_, library)(gruppo.c_str(), titolo.c_str(),
+                                                                 percorso.c_str(), argomenti.c_str());
 }
 
 std::int32_t PosixSystem::create_shell_link(const std::string& library, const std::string& gruppo,
                                             const std::string& titolo, const std::string& percorso,
                                             const std::string& argomenti, std::int32_t privato,
                                             const std::string& genitore) {
-  const auto entry =
-      reinterpret_cast<toolkit::CreateShellLinkUnder>(libraries_.bind(library, "fCreateShellLink"));
-  return entry(gruppo.c_str(), titolo.c_str(), percorso.c_str(), argomenti.c_str(), privato,
-               genitore.c_str());
+  return entry_of<toolkit::CreateShellLinkUnder>(libraries_, library)(
+      gruppo.c_str(), titolo.c_str(), percorso.c_str(), argomenti.c_str(), privato, genitore.c_str());
 }
 
 std::uintptr_t PosixSystem::do_load_library(const std::string& name) {
@@ -134,4 +138,4 @@ void PosixSystem::do_free_library(std::uintptr_t handle) {
   libraries_.free(handle);
 }
 
-}  // namespace ludrimex::posix
+}  // namespace ludrimex::stand_in

@@ -9,23 +9,23 @@
 #include <memory>
 #include <string>
 
-namespace ludrimex::posix {
+namespace ludrimex::stand_in {
 
 // The shared object's file name for a library name as the Windows program gives it.
 std::string shared_object_name(const std::string& name);
 
-class LibraryLoader {
+class ToolkitLibraries {
  public:
-  explicit LibraryLoader(std::string program_folder) : program_folder_(std::move(program_folder)) {}
+  explicit ToolkitLibraries(std::string program_folder) : program_folder_(std::move(program_folder)) {}
 
   // A handle for free(), or 0 when the library can't be loaded.
   std::uintptr_t load(const std::string& name) const;
   void free(std::uintptr_t handle) const;
 
-  // The address of `entry` in `library`, which stays loaded as long as this loader. Throws RunError
-  // naming `library`: 53 when no trusted folder holds it, 48 when it is there but can't be loaded, 453
-  // when it lacks the entry.
-  void* bind(const std::string& library, const char* entry);
+  // The address of fCreateShellLink in `library`, which stays loaded as long as this object. Throws
+  // RunError naming `library`: 53 when no trusted folder holds it, 48 when it is there but can't be
+  // loaded, 453 when it lacks the entry.
+  void* entry(const std::string& library);
 
  private:
   struct Closer {
@@ -43,4 +43,4 @@ class LibraryLoader {
   std::map<std::string, Handle> bound_;
 };
 
-}  // namespace ludrimex::posix
+}  // namespace ludrimex::stand_in

@@ -1,7 +1,6 @@
 #pragma once
-// Ludrimex's System on Windows. Each override is defined in the file of its topic (files.cpp,
-// process_snapshot.cpp, run_lock.cpp, shell_link.cpp, short_date.cpp, toolkit_libraries.cpp);
-// platform_system.cpp holds the rest.
+// Ludrimex's System on Windows, as system.h describes it. Each group of overrides below is defined in
+// the file its comment names.
 #include <memory>
 #include <string>
 
@@ -19,12 +18,21 @@ class WindowsSystem final : public System {
   // for this thread. Every replace of a file puts it in place through `moves`.
   explicit WindowsSystem(std::unique_ptr<FileMoves> moves = system_file_moves());
 
+  // platform_system.cpp
   std::string special_folder(const std::string& name) override;
-  std::string dir(const std::string& path, int attributes) override;
+  std::string app_path() override;
+  int message_box(const std::string& text, const std::string& title, int style) override;
+  void do_events() override;
+  // short_date.cpp
+  std::string short_date() override;
+  // run_lock.cpp
   std::unique_ptr<RunLock> lock_single_run(const std::string& name) override;
+  // process_snapshot.cpp
   std::unique_ptr<ProcessSnapshot> create_process_snapshot(std::uint32_t flags,
                                                            std::uint32_t process_id) override;
+  // shell_link.cpp
   std::unique_ptr<ShellLink> create_link_object() override;
+  // toolkit_libraries.cpp
   void bind_toolkit(const std::string& library) override;
   bool toolkit_accepts(const std::string& text) override;
   std::int32_t create_shell_link(const std::string& library, const std::string& gruppo,
@@ -34,19 +42,18 @@ class WindowsSystem final : public System {
                                  const std::string& titolo, const std::string& percorso,
                                  const std::string& argomenti, std::int32_t privato,
                                  const std::string& genitore) override;
+  // files.cpp
+  std::string dir(const std::string& path, int attributes) override;
   FileKind file_kind(const std::string& path) override;
   bool is_absolute_path(const std::string& path) override;
   std::string read_file(const std::string& path) override;
   void write_file(const std::string& path, const std::string& bytes) override;
   void delete_file(const std::string& path) override;
   void copy_file(const std::string& from, const std::string& to) override;
-  void clean_up_replace(const std::string& path);
-  std::string short_date() override;
-  std::string app_path() override;
-  int message_box(const std::string& text, const std::string& title, int style) override;
-  void do_events() override;
+  void clean_up_replace(const std::string& path) override;
 
  protected:
+  // toolkit_libraries.cpp
   std::uintptr_t do_load_library(const std::string& name) override;
   void do_free_library(std::uintptr_t handle) override;
 

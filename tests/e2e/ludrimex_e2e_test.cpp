@@ -1,182 +1,40 @@
-// Ludrimex.exe run as a user runs it: from a delivery folder holding it, STKIT432.so and the new
-// Sorvanta.exe, against a catalogue installed in a throw-away HOME, with no display (so every message
-// box is one line on standard error).
+// Ludrimex.exe end to end: installs, refusals, errors, and what each leaves on the disk.
 #include <fcntl.h>
 #include <sched.h>
-#include <strings.h>
 #include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 
-#include <chrono>
-#include <filesystem>
 #include <fstream>
 #include <future>
-#include <map>
-#include <thread>
 
-#include <gtest/gtest.h>
-
-#include "posix/process_list.h"
-#include "shell_link/link.h"
-#include "tests/support/child_process.h"
-#include "tests/support/scratch_dir.h"
-#include "tests/support/today.h"
+#include "tests/e2e/delivered_patch.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using test_support::Outcome;
-using test_support::read_file;
-using test_support::ScratchDir;
-using test_support::write_file;
-
-const std::string kNewLauncher = "nuovo Sorvanta.exe, versione 1.01";
-const std::string kOldLauncher = "vecchio Sorvanta.exe, versione 1.00";
-const char* const kSuccess = "Dastrel: Patch installata con successo!\n";
-
-struct Row {
-  const char* title;
-  const char* target;
-};
-const Row kShortcuts[] = {
-    {"Veltrano Catalogo", "Sorvanta.exe"},
-    {"Veltrano Aggiornamento", "VeltranoCatalogoUpdate.exe"},
-    {"Veltrano Disinstallazione", "VeltranoCatalogoUnistall.exe"},
-};
-
-// Every file under `folder` with its bytes: what "nothing changed" compares.
-std::map<std::string, std::string> contents(const fs::path& folder) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    if (entry.is_regular_file()) files[fs::relative(entry.path(), folder).string()] = read_file(entry.path());
-  }
-  return files;
-}
-
-// A launcher started by someone else on this machine would make the installer refuse: wait it out.
-void wait_for_foreign_launchers() {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-  while (std::chrono::steady_clock::now() < deadline) {
-    bool running = false;
-    for (const auto& process : posix::read_process_list())
-      running = running || ::strcasecmp(process.exe_name.c_str(), "sorvanta.exe") == 0;
-    if (!running) return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  }
-  FAIL() << "a process named Sorvanta.exe kept running on this machine";
-}
-
-class Ludrimex : public ::testing::Test {
- protected:
-  ScratchDir runtime;  // the user's runtime folder, which holds the single-run lock
-  ScratchDir root;
-  fs::path home = root.path() / "home";
-  fs::path programs = home / ".local/share/applications";
-  fs::path group = programs / "Veltrano Catalogo";
-  fs::path html = home / "VeltranoCatalogo/progetto_html";
-  fs::path delivery = root.path() / "patch";
-
-  void SetUp() override {
-    fs::create_directories(delivery);
-    fs::copy_file(LUDRIMEX_EXE, delivery / "Ludrimex.exe");
-    fs::copy_file(STKIT432_FILE, delivery / "STKIT432.so");
-    write_file(delivery / "Sorvanta.exe", kNewLauncher);
-    fs::permissions(delivery / "Sorvanta.exe", fs::perms::owner_all);
-  }
-
-  // The catalogue as its installer leaves it; the shortcuts' working directory may be given.
-  void install(const std::string& working_directory) {
-    fs::create_directories(html);
-    fs::create_directories(group);
-    write_file(html / "index.html", "<title>Catalogo</title>");
-    write_file(html / "Sorvanta.exe", kOldLauncher);
-    fs::permissions(html / "Sorvanta.exe", fs::perms::owner_all);
-    for (const Row& row : kShortcuts) {
-      shell_link::save((group / (std::string(row.title) + ".lnk")).string(),
-                       {(html / row.target).string(), working_directory, "", "", 0});
-    }
-  }
-  void install() { install(html.string()); }
-
-  Outcome run() {
-    wait_for_foreign_launchers();
-    return run_now();
-  }
-  Outcome run_now() {
-    return test_support::run_program((delivery / "Ludrimex.exe").string(), root.path().string(),
-                                     {{"HOME", home.string()},
-                                      {"XDG_DATA_HOME", std::nullopt},
-                                      {"XDG_RUNTIME_DIR", runtime.path().string()},
-                                      {"DISPLAY", std::nullopt},
-                                      {"WAYLAND_DISPLAY", std::nullopt},
-                                      {"LC_ALL", "C"}});
-  }
-
-  // The report of an error that ended the run, as it reaches standard error without a display.
-  static std::string report(const std::string& error, const std::string& file) {
-    return "Ludrimex: Errore " + error + "\n" + file + "\n";
-  }
-
-  void expect_installed(const Outcome& outcome, const std::string& date_before) {
-    EXPECT_EQ(outcome.exit_status, 0);
-    EXPECT_EQ(outcome.standard_error, kSuccess);
-    // Patch 1, nine spaces, the date, CR LF: 22 bytes.
-    const std::string log = read_file(html / "patch.txt");
-    EXPECT_TRUE(log == "1         " + date_before + "\r\n" ||
-                log == "1         " + test_support::day_month_year_today() + "\r\n")
-        << log;
-    EXPECT_EQ(log.size(), 22u);
-    EXPECT_EQ(read_file(html / "Sorvanta.exe"), kNewLauncher);
-    EXPECT_TRUE((fs::status(html / "Sorvanta.exe").permissions() & fs::perms::owner_exec) != fs::perms::none);
-    for (const Row& row : kShortcuts) {
-      SCOPED_TRACE(row.title);
-      const fs::path file = group / (std::string(row.title) + ".lnk");
-      ASSERT_TRUE(fs::exists(file));
-      const shell_link::Link link = shell_link::load(file.string());
-      EXPECT_EQ(link.info.path(), (html / row.target).string());
-      EXPECT_EQ(link.working_directory, html.string());
-      EXPECT_FALSE(fs::exists(programs / (std::string(row.title) + ".lnk")));
-    }
-    std::size_t files = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(programs)) ++files;
-    EXPECT_EQ(files, 1u);  // only the group is left in the Programs folder
-  }
-};
+using namespace ludrimex_e2e;
 
 TEST_F(Ludrimex, CleanInstallThenTheSamePatchRefused) {
   install();
   const std::string date = test_support::day_month_year_today();
   expect_installed(run(), date);
 
-  const auto before = contents(root.path());
-  const Outcome again = run();
-  EXPECT_EQ(again.exit_status, 1);
-  EXPECT_EQ(again.standard_error, "Dastrel: Hai già installato questa patch in data " +
-                                      read_file(html / "patch.txt").substr(10, 10) + "\n");
-  EXPECT_EQ(contents(root.path()), before);
+  expect_unchanged([&] { return run(); }, 1,
+                   kAlreadyInstalled + read_file(html / "patch.txt").substr(10, 10) + "\n");
 }
 
 TEST_F(Ludrimex, CatalogueNotInstalled) {
   fs::create_directories(programs);
-  const auto before = contents(root.path());
-  const Outcome outcome = run();
-  EXPECT_EQ(outcome.exit_status, 1);
-  EXPECT_EQ(outcome.standard_error,
-            "Dastrel: Non hai installato il catalogo. La patch non può essere creata\n");
-  EXPECT_EQ(contents(root.path()), before);
+  expect_unchanged([&] { return run(); }, 1,
+                   "Dastrel: Non hai installato il catalogo. La patch non può essere creata\n");
 }
 
 TEST_F(Ludrimex, RefusedWhileTheLauncherRunsThenAccepted) {
   install();
   fs::create_directories(root.path() / "running");
   test_support::RunningProcess launcher(root.path() / "running/Sorvanta.exe");
-  const auto before = contents(root.path());
-  const Outcome refused = run_now();
-  EXPECT_EQ(refused.exit_status, 1);
-  EXPECT_EQ(refused.standard_error,
-            "Dastrel: Chiudere il catalogo prima dell'aggiornamento! Rieseguire la patch!\n");
-  EXPECT_EQ(contents(root.path()), before);
+  expect_unchanged([&] { return run_now(); }, 1,
+                   "Dastrel: Chiudere il catalogo prima dell'aggiornamento! Rieseguire la patch!\n");
 
   launcher.stop();
   const std::string date = test_support::day_month_year_today();
@@ -193,24 +51,17 @@ TEST_F(Ludrimex, WorkingDirectoryMissingItsSeparatorIsRepaired) {
 
 TEST_F(Ludrimex, MissingLauncherBesideTheInstallerIsAnErrorUntilItIsBack) {
   install();
-  write_file(html / "patch.txt", "0         01/01/2026\r\n");
+  const std::string predecessor = record(kPatchNumber - 1, "01/01/2026");
+  write_file(html / "patch.txt", predecessor);
   fs::remove(delivery / "Sorvanta.exe");
-  const auto before = contents(root.path());
-  const Outcome failed = run();
-  EXPECT_EQ(failed.exit_status, 2);
-  // Checked before anything is written, it is named as the installer joins it.
-  EXPECT_EQ(failed.standard_error,
-            report("53: Impossibile trovare il file", delivery.string() + "\\Sorvanta.exe"));
-  EXPECT_EQ(contents(root.path()), before);  // the log as it was, the launcher and shortcuts untouched
+  // Checked before anything is written, it is named as the installer joins it; the log stays as it was,
+  // the launcher and shortcuts untouched.
+  expect_unchanged([&] { return run(); }, 2,
+                   report("53: Impossibile trovare il file", delivery.string() + "\\Sorvanta.exe"));
 
   write_file(delivery / "Sorvanta.exe", kNewLauncher);
   const std::string date = test_support::day_month_year_today();
-  const Outcome outcome = run();
-  EXPECT_EQ(outcome.exit_status, 0);
-  EXPECT_EQ(outcome.standard_error, kSuccess);
-  const std::string log = read_file(html / "patch.txt");
-  EXPECT_TRUE(log.starts_with("0         01/01/2026\r\n1         ")) << log;
-  EXPECT_EQ(read_file(html / "Sorvanta.exe"), kNewLauncher);
+  expect_installed(run(), date, predecessor);
 }
 
 // The README's walk-through: the sample catalogue installed by its script, then the patch twice.
@@ -224,7 +75,7 @@ TEST_F(Ludrimex, AgainstTheSampleCatalogueScript) {
   expect_installed(run(), date);
   const Outcome again = run();
   EXPECT_EQ(again.exit_status, 1);
-  EXPECT_TRUE(again.standard_error.starts_with("Dastrel: Hai già installato questa patch in data "));
+  EXPECT_TRUE(again.standard_error.starts_with(kAlreadyInstalled));
 }
 
 const char* const kAnotherRun =
@@ -254,13 +105,9 @@ TEST_F(Ludrimex, ARunUnderWayRefusesTheNextUntilItDiesHoweverItDies) {
   install();
   const pid_t holder = hold_run_lock(runtime.path().string());
   ASSERT_GT(holder, 0);
-  const auto before = contents(root.path());
-  const Outcome refused = run();
+  expect_unchanged([&] { return run(); }, 1, kAnotherRun);
   ::kill(holder, SIGKILL);
   ::waitpid(holder, nullptr, 0);
-  EXPECT_EQ(refused.exit_status, 1);
-  EXPECT_EQ(refused.standard_error, kAnotherRun);
-  EXPECT_EQ(contents(root.path()), before);
 
   const std::string date = test_support::day_month_year_today();
   expect_installed(run(), date);
@@ -271,7 +118,6 @@ TEST_F(Ludrimex, ARunUnderWayRefusesTheNextUntilItDiesHoweverItDies) {
 TEST_F(Ludrimex, TwoRunsAtOnceRecordThePatchOnce) {
   install();
   wait_for_foreign_launchers();
-  const std::string installed = "Dastrel: Hai già installato questa patch in data ";
   for (int round = 0; round < 5; ++round) {
     fs::remove(html / "patch.txt");
     auto first = std::async(std::launch::async, [&] { return run_now(); });
@@ -281,9 +127,9 @@ TEST_F(Ludrimex, TwoRunsAtOnceRecordThePatchOnce) {
     const Outcome& loser = one.exit_status == 0 ? second : one;
     EXPECT_EQ(winner.exit_status, 0) << round;
     EXPECT_EQ(loser.exit_status, 1) << round;
-    EXPECT_TRUE(loser.standard_error == kAnotherRun || loser.standard_error.starts_with(installed))
+    EXPECT_TRUE(loser.standard_error == kAnotherRun || loser.standard_error.starts_with(kAlreadyInstalled))
         << loser.standard_error;
-    EXPECT_EQ(read_file(html / "patch.txt").size(), 22u) << round;
+    EXPECT_EQ(read_file(html / "patch.txt").size(), record(kPatchNumber, "dd/mm/yyyy").size()) << round;
   }
 }
 
@@ -297,11 +143,7 @@ TEST_F(Ludrimex, AFifoIsNamedAtOnceNeverWaitedOn) {
     install();
     fs::remove(fifo);
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const auto before = contents(root.path());
-    const Outcome outcome = run();
-    EXPECT_EQ(outcome.exit_status, 2);
-    EXPECT_EQ(outcome.standard_error, report("75: Errore di accesso al percorso/file", named));
-    EXPECT_EQ(contents(root.path()), before);
+    expect_unchanged([&] { return run(); }, 2, report("75: Errore di accesso al percorso/file", named));
   }
 }
 
@@ -356,21 +198,21 @@ class SmallDisk {
   bool mounted_ = false;
 };
 
-// With the disk full, recording fails and leaves the log as it was: absent, or with its old bytes.
-TEST_F(Ludrimex, AFullDiskLeavesTheLogAsItWas) {
+// With the disk full, the run fails at its first write and leaves everything as it was: the patch not
+// recorded, the log absent or with its old bytes, no temporary file. That write is the log's, written
+// as it is to be sure it takes the record, or with no log yet the launcher's.
+TEST_F(Ludrimex, AFullDiskLeavesTheInstallationAsItWas) {
   const SmallDisk disk(home / "VeltranoCatalogo");
   if (!disk.mounted()) GTEST_SKIP() << "a tmpfs can't be mounted here (needs CAP_SYS_ADMIN)";
-  for (const auto& log : {std::optional<std::string>(), std::optional<std::string>("0\r\n")}) {
+  for (const auto& log :
+       {std::optional<std::string>(), std::optional(record(kPatchNumber - 1, "01/01/2026"))}) {
+    const fs::path failing = html / (log ? "patch.txt" : "Sorvanta.exe");
     fs::remove(html / "patch.txt");
     fs::remove(html.parent_path() / "filler");
     install();
     if (log) write_file(html / "patch.txt", *log);
     disk.fill();
-    const auto before = contents(root.path());
-    const Outcome outcome = run();
-    EXPECT_EQ(outcome.exit_status, 2);
-    EXPECT_EQ(outcome.standard_error, report("61: Disco pieno", (html / "patch.txt").string()));
-    EXPECT_EQ(contents(root.path()), before);
+    expect_unchanged([&] { return run(); }, 2, report("61: Disco pieno", failing.string()));
     EXPECT_EQ(fs::exists(html / "patch.txt"), log.has_value());
   }
 }

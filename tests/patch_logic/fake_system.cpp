@@ -100,12 +100,6 @@ void FakeSystem::add_process(std::string_view name) {
   processes.push_back(field);
 }
 
-void FakeSystem::add_unterminated_process(char fill) {
-  std::array<char, 260> field;
-  field.fill(fill);
-  processes.push_back(field);
-}
-
 void FakeSystem::fail(const std::string& operation, int nth, ErrorNumber number) {
   failures_.push_back({operation, nth, number});
 }
@@ -129,6 +123,33 @@ void FakeSystem::enter(const std::string& operation, const std::string& argument
 
 void FakeSystem::require_folder_of(const std::string& path) const {
   if (!folders.count(folder_of(path))) throw RunError(kPathNotFound, path);
+}
+
+void FakeSystem::restart() {
+  killed_ = false;
+  kill_at = 0;
+  ++process;
+  calls.clear();
+  boxes.clear();
+  counts_.clear();
+}
+
+void FakeSystem::change_disk() {
+  if (killed_ || (kill_at != 0 && disk_changes + 1 == kill_at)) {
+    killed_ = true;
+    throw Killed{};
+  }
+  ++disk_changes;
+}
+
+void FakeSystem::replace(const std::string& path, const std::string& bytes) {
+  require_folder_of(path);
+  const std::string temporary = path + kTemporary + std::to_string(process);
+  change_disk();
+  files[temporary] = bytes;
+  change_disk();
+  files[path] = bytes;
+  files.erase(temporary);
 }
 
 std::string FakeSystem::special_folder(const std::string& name) {
@@ -204,9 +225,9 @@ std::int32_t FakeSystem::call_toolkit(const std::string& library, const std::str
   if (toolkit->second.result != 0 && toolkit->second.writes_shortcut) {
     const std::string folder = gruppo == "." ? programs : programs + "\\" + gruppo;
     const std::string path = folder + "\\" + titolo + ".lnk";
-    require_folder_of(path);
-    files[path] = "shortcut to " + percorso;
-    shortcuts[path] = FakeShortcut{.path = percorso};
+    replace(path, "shortcut to " + percorso);
+    // As the toolkits do, the shortcut starts its program in the program's own folder.
+    shortcuts[path] = FakeShortcut{.path = percorso, .working_directory = folder_of(percorso)};
   }
   return toolkit->second.result;
 }
@@ -239,13 +260,14 @@ std::string FakeSystem::read_file(const std::string& path) {
 
 void FakeSystem::write_file(const std::string& path, const std::string& bytes) {
   enter("write_file", path, path);
-  require_folder_of(path);
-  files[path] = bytes;
+  replace(path, bytes);
 }
 
 void FakeSystem::delete_file(const std::string& path) {
   enter("delete_file", path, path);
-  if (!files.erase(path)) throw RunError(kFileNotFound, path);
+  if (!files.count(path)) throw RunError(kFileNotFound, path);
+  change_disk();
+  files.erase(path);
   shortcuts.erase(path);
 }
 
@@ -253,9 +275,17 @@ void FakeSystem::copy_file(const std::string& from, const std::string& to) {
   enter("copy_file", from + " -> " + to, to);
   const auto found = files.find(from);
   if (found == files.end()) throw RunError(kFileNotFound, from);
-  require_folder_of(to);
-  files[to] = found->second;
+  replace(to, found->second);
   if (shortcuts.count(from)) shortcuts[to] = shortcuts[from];
+}
+
+void FakeSystem::clean_up_replace(const std::string& path) {
+  enter("clean_up_replace", path, path);
+  const std::string mark = path + kTemporary;
+  for (auto file = files.lower_bound(mark); file != files.end() && file->first.starts_with(mark);) {
+    change_disk();
+    file = files.erase(file);
+  }
 }
 
 std::string FakeSystem::short_date() {

@@ -41,8 +41,16 @@ inline std::ostream& operator<<(std::ostream& out, const Box& box) {
   return out << "[" << box.title << ", " << box.style << "] " << box.text;
 }
 
+// What stops a run the fake was told to kill: no handler of the logic catches it, as none runs after
+// a kill.
+struct Killed {};
+
 class FakeSystem : public System {
  public:
+  // A replace writes its new content beside the file, under the file's name, this mark and the number
+  // of the process, until it takes the file's place.
+  static constexpr const char* kTemporary = ".new-";
+
   std::string programs = R"(C:\Users\Anna\Menu Start\Programmi)";
   std::string app_folder = R"(D:\Patch)";
   std::string date = "06/12/2026";
@@ -58,9 +66,17 @@ class FakeSystem : public System {
 
   std::vector<std::string> calls;  // "operation(arguments)"
   std::vector<Box> boxes;
+  // The run is killed on entry to its `kill_at`-th change of the disk (from 1; 0 never): that change
+  // and every one after it throw Killed without happening. Each replace is two changes (its temporary
+  // file, then the rename), a delete one.
+  int kill_at = 0;
+  int disk_changes = 0;  // made so far
+  int process = 1;       // of the run, in the names of its temporary files
+  // Starts afresh after a kill, as a new process on the same disk: no kill to come, no calls logged.
+  void restart();
 
-  void add_process(std::string_view name);   // NUL-terminated like the system fills the field
-  void add_unterminated_process(char fill);  // 260 bytes of `fill`, no NUL
+  // The name in the 260-byte field as the system fills it: NUL-terminated when it is shorter.
+  void add_process(std::string_view name);
   // The `nth` call (from 1) of `operation` throws RunError(number) naming the path it was given.
   void fail(const std::string& operation, int nth, ErrorNumber number);
   // The logged calls of the given operations only, in order.
@@ -87,6 +103,7 @@ class FakeSystem : public System {
   void write_file(const std::string& path, const std::string& bytes) override;
   void delete_file(const std::string& path) override;
   void copy_file(const std::string& from, const std::string& to) override;
+  void clean_up_replace(const std::string& path) override;
   std::string short_date() override;
   std::string app_path() override;
   int message_box(const std::string& text, const std::string& title, int style) override;
@@ -106,12 +123,17 @@ class FakeSystem : public System {
     ErrorNumber number;
   };
   void require_folder_of(const std::string& path) const;
+  // Counts one change of the disk, or throws Killed when the run is to die on entry to it.
+  void change_disk();
+  // Puts `bytes` in place of `path` as a replace does: through the temporary file, then the rename.
+  void replace(const std::string& path, const std::string& bytes);
   std::int32_t call_toolkit(const std::string& library, const std::string& gruppo, const std::string& titolo,
                             const std::string& percorso);
 
   std::map<std::string, int> counts_;
   std::vector<Failure> failures_;
   std::vector<std::string> loaded_;  // handle - 1 -> library name
+  bool killed_ = false;
 };
 
 }  // namespace ludrimex::testing

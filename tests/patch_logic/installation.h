@@ -8,6 +8,7 @@
 
 #include "patch/errors.h"
 #include "patch/form1.h"
+#include "patch/patch_number.h"
 #include "tests/patch_logic/fake_system.h"
 #include "tests/support/run_error.h"
 
@@ -36,6 +37,12 @@ inline std::string as_read(const std::string& folder) {
   return text + std::string(255 - text.size(), ' ');
 }
 
+// The log's line for patch `number` installed on `date`.
+inline std::string record_line(int number, const std::string& date) {
+  std::string field = std::to_string(number);
+  return field + std::string(10 - field.size(), ' ') + date + "\r\n";
+}
+
 inline std::vector<Box> box(const std::string& text, int style, const std::string& title = "Dastrel") {
   return {Box{text, title, style}};
 }
@@ -50,6 +57,8 @@ class Installation : public ::testing::Test {
   const std::string html = R"(C:\Programmi\Veltrano Catalogo\progetto_html)";
   const std::string log = html + "\\patch.txt";
   const std::string titles[3] = {"Veltrano Catalogo", "Veltrano Aggiornamento", "Veltrano Disinstallazione"};
+  const std::string targets[3] = {"Sorvanta.exe", "VeltranoCatalogoUpdate.exe",
+                                  "VeltranoCatalogoUnistall.exe"};
 
   Installation() {
     sys.folders = {a, group, html, sys.app_folder};
@@ -58,6 +67,29 @@ class Installation : public ::testing::Test {
     for (const auto& title : titles) sys.files[group + "\\" + title + ".lnk"] = "old shortcut";
     sys.shortcuts[shortcut] = FakeShortcut{.path = html + "\\Sorvanta.exe", .working_directory = html};
     sys.toolkits["STKIT432"] = FakeToolkit{};
+  }
+
+  // What keeps `run` from being the patched installation, "" when nothing does: the new launcher, the
+  // log's bytes `log_before` and one record of this patch, the group's three shortcuts remade, none
+  // in the Programs folder itself, no temporary file.
+  std::string unpatched(const FakeSystem& run, const std::string& log_before) const {
+    std::string problems;
+    const auto file = [&](const std::string& path) {
+      const auto found = run.files.find(path);
+      return found == run.files.end() ? std::string("(none)") : found->second;
+    };
+    if (file(log) != log_before + record_line(kPatchNumber, run.date)) problems += "log " + file(log) + "; ";
+    if (file(html + "\\Sorvanta.exe") != "new launcher") problems += "old launcher; ";
+    for (int row = 0; row < 3; ++row) {
+      if (file(group + "\\" + titles[row] + ".lnk") != "shortcut to " + html + "\\" + targets[row])
+        problems += "group shortcut " + titles[row] + "; ";
+      if (run.files.count(a + "\\" + titles[row] + ".lnk"))
+        problems += "in the Programs folder: " + titles[row] + "; ";
+    }
+    for (const auto& [path, bytes] : run.files) {
+      if (path.find(FakeSystem::kTemporary) != std::string::npos) problems += "left behind: " + path + "; ";
+    }
+    return problems;
   }
 };
 

@@ -13,26 +13,56 @@ namespace {
 using namespace std::string_view_literals;
 using PatchRun = Installation;
 
+// Leftovers of earlier runs go once the lock is held, before the log is read; the log's checks come
+// first, the patch's record last; the toolkit is probed once.
 TEST_F(PatchRun, InstallsThePatchAndSaysSo) {
   sys.add_process("systemd");
   EXPECT_EQ(run_ludrimex(sys), kInstalled);
   EXPECT_EQ(sys.boxes, box("Patch installata con successo!", 64));
-  EXPECT_EQ(sys.files[log], "1         06/12/2026\r\n");
+  EXPECT_EQ(sys.files[log], record_line(kPatchNumber, "06/12/2026"));
 
-  const std::vector<std::string> milestones = {"lock_single_run(Ludrimex)",
-                                               "special_folder(Programs)",
-                                               "dir(" + group + ", 16)",
-                                               "create_process_snapshot(15, 0)",
-                                               "process_first(" + std::to_string(sizeof(ProcessEntry)) + ")",
-                                               "close_snapshot()",
-                                               "load(" + shortcut + ", 0)",
-                                               "write_file(" + log + ")",
-                                               "message_box(Patch installata con successo!, Dastrel, 64)",
-                                               "unlock()"};
+  const std::vector<std::string> milestones = {
+      "lock_single_run(Ludrimex)",
+      "special_folder(Programs)",
+      "dir(" + group + ", 16)",
+      "create_process_snapshot(15, 0)",
+      "process_first(" + std::to_string(sizeof(ProcessEntry)) + ")",
+      "close_snapshot()",
+      "load(" + shortcut + ", 0)",
+      "clean_up_replace(" + log + ")",
+      "clean_up_replace(" + a + "\\Veltrano Disinstallazione.lnk)",
+      "file_kind(" + log + ")",
+      "app_path()",
+      "copy_file(D:\\Patch\\Sorvanta.exe -> " + html + "\\Sorvanta.exe)",
+      "delete_file(" + a + "\\Veltrano Disinstallazione.lnk)",
+      "write_file(" + log + ")",
+      "message_box(Patch installata con successo!, Dastrel, 64)",
+      "unlock()"};
   auto at = sys.calls.begin();
   for (const auto& milestone : milestones) {
     at = std::find(at, sys.calls.end(), milestone);
     EXPECT_NE(at, sys.calls.end()) << "missing or out of order: " << milestone;
+  }
+  EXPECT_EQ(sys.calls_of({"load_library"}).size(), 3u);
+}
+
+// A run killed on entry to any of its changes of the disk, then run again: the second run installs
+// the patch in full, with one record and nothing left behind.
+TEST_F(PatchRun, KilledAtAnyChangeOfTheDiskTheNextRunFinishesTheInstall) {
+  const std::string log_before = record_line(kPatchNumber - 1, "01/01/2026");
+  sys.files[log] = log_before;
+  FakeSystem whole = sys;
+  ASSERT_EQ(run_ludrimex(whole), kInstalled);
+  // Nine replaces of two steps each (the log written as it is, the launcher, three shortcuts made and
+  // three copied, the record) and three deletes.
+  ASSERT_EQ(whole.disk_changes, 2 * 9 + 3);
+  for (int kill = 1; kill <= whole.disk_changes; ++kill) {
+    FakeSystem run = sys;
+    run.kill_at = kill;
+    EXPECT_THROW(run_ludrimex(run), Killed) << kill;
+    run.restart();
+    EXPECT_EQ(run_ludrimex(run), kInstalled) << "killed on entry to change " << kill << ": " << run.boxes[0];
+    EXPECT_EQ(unpatched(run, log_before), "") << "killed on entry to change " << kill;
   }
 }
 
@@ -97,10 +127,9 @@ TEST_F(PatchRun, OnlyTheLauncherItselfStopsTheRun) {
     for (const auto name : names) run.add_process(name);
     EXPECT_EQ(run_ludrimex(run), kInstalled);
   }
-  sys.add_process("Sorvanta.exe.bak");
-  sys.add_unterminated_process('S');  // a name field without a NUL is an empty name
-  EXPECT_EQ(end_status([&] { form.Form_Load(); }), kInstalled);
-  EXPECT_EQ(form.nome_processo, "");
+  // A name field without a NUL is an empty name, even one whose last part would be the launcher's.
+  sys.add_process(std::string(260 - 13, 'x') + "\\Sorvanta.exe");
+  EXPECT_EQ(run_ludrimex(sys), kInstalled);
 }
 
 TEST_F(PatchRun, ReportsAnUntrappedErrorInOneBoxNamingTheFile) {

@@ -2,7 +2,8 @@
 #include <string>
 #include <vector>
 
-#include "patch/module1.h"
+#include "patch/shortcut_creator.h"
+#include "patch/shortcut_reader.h"
 #include "tests/patch_logic/installation.h"
 
 namespace ludrimex::testing {
@@ -93,7 +94,7 @@ TEST_F(Shortcuts, ProbesTheToolkitsAndCallsTheLastOneThatLoads) {
     for (const auto& name : installed) sys.toolkits[name] = FakeToolkit{};
     sys.calls.clear();
     sys.files.erase(a + "\\Veltrano Catalogo.lnk");
-    EXPECT_EQ(form.crea_collegamento(0, ".", "Veltrano Catalogo", R"(C:\Cat\Sorvanta.exe)"), !call.empty());
+    EXPECT_EQ(crea_collegamento(sys, 0, ".", "Veltrano Catalogo", R"(C:\Cat\Sorvanta.exe)"), !call.empty());
     const auto calls = sys.calls_of({"create_shell_link"});
     EXPECT_EQ(calls, call.empty() ? std::vector<std::string>{} : std::vector{call});
     EXPECT_EQ(sys.files.count(a + "\\Veltrano Catalogo.lnk"), call.empty() ? 0u : 1u);
@@ -101,7 +102,7 @@ TEST_F(Shortcuts, ProbesTheToolkitsAndCallsTheLastOneThatLoads) {
 
   sys.toolkits = {{"VB5STKIT", FakeToolkit{}}};  // each probed library is freed again at once
   sys.calls.clear();
-  form.crea_collegamento(0, ".", "T", "P");
+  crea_collegamento(sys, 0, ".", "T", "P");
   EXPECT_EQ(sys.calls_of({"load_library", "free_library"}),
             (std::vector<std::string>{"load_library(STKIT432)", "load_library(VB5STKIT)",
                                       "free_library(VB5STKIT)", "load_library(VB6STKIT)"}));
@@ -110,16 +111,16 @@ TEST_F(Shortcuts, ProbesTheToolkitsAndCallsTheLastOneThatLoads) {
 TEST_F(Shortcuts, TheResultIsTrueOnlyForANonZeroAnswerOfACalledToolkit) {
   for (const std::int32_t libreria : {3, 7, -1}) {
     sys.calls.clear();
-    EXPECT_FALSE(form.crea_collegamento(libreria, ".", "T", "P"));
+    EXPECT_FALSE(crea_collegamento(sys, libreria, ".", "T", "P"));
     EXPECT_TRUE(sys.calls.empty());
   }
   sys.calls.clear();  // a chosen library is called without a probe, present or not
-  EXPECT_FALSE(form.crea_collegamento(5, ".", "T", "P"));
+  EXPECT_FALSE(crea_collegamento(sys, 5, ".", "T", "P"));
   EXPECT_EQ(sys.calls, std::vector<std::string>{"create_shell_link(VB5STKIT.DLL, ., T, P, \"\")"});
 
   for (const auto& [answer, made] : {std::pair{1, true}, {7, true}, {-1, true}, {0, false}}) {
     sys.toolkits["STKIT432"].result = answer;
-    EXPECT_EQ(form.crea_collegamento(0, ".", "T", "P"), made) << answer;
+    EXPECT_EQ(crea_collegamento(sys, 0, ".", "T", "P"), made) << answer;
   }
 }
 

@@ -1,4 +1,5 @@
 // Repairing the installation folder and applying the patch to it.
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <string>
@@ -44,16 +45,14 @@ TEST_F(Update, AnEmptyOrRelativeFolderStopsBeforeAnythingIsReadOrWritten) {
   };
   for (const auto& [Path, number] : cases) {
     EXPECT_EQ(error_of([&, &path = Path] { form.correzione_path(path, a); }), number + shortcut) << Path;
-    EXPECT_TRUE(sys.calls_of({"file_kind", "read_file", "dir"}).empty());
+    EXPECT_TRUE(sys.calls_of({"file_kind", "read_file", "dir", "clean_up_replace"}).empty());
   }
 }
 
-TEST_F(Update, RecordsThenReplacesTheLauncherThenEachShortcutRowByRow) {
+// The record comes last, once everything else is in place.
+TEST_F(Update, ReplacesTheLauncherThenEachShortcutRowByRowThenRecords) {
   form.correzione_path(as_read(html), a);
-  std::vector<std::string> expected = {"write_file(" + log + ")",
-                                       "copy_file(D:\\Patch\\Sorvanta.exe -> " + html + "\\Sorvanta.exe)"};
-  const std::string targets[3] = {"Sorvanta.exe", "VeltranoCatalogoUpdate.exe",
-                                  "VeltranoCatalogoUnistall.exe"};
+  std::vector<std::string> expected = {"copy_file(D:\\Patch\\Sorvanta.exe -> " + html + "\\Sorvanta.exe)"};
   for (int row = 0; row < 3; ++row) {
     const std::string& t = titles[row];
     expected.push_back("create_shell_link(STKIT432.DLL, ., " + t + ", " + html + "\\" + targets[row] +
@@ -61,35 +60,63 @@ TEST_F(Update, RecordsThenReplacesTheLauncherThenEachShortcutRowByRow) {
     expected.push_back("copy_file(" + a + "\\" + t + ".lnk -> " + group + "\\" + t + ".lnk)");
     expected.push_back("delete_file(" + a + "\\" + t + ".lnk)");
   }
+  expected.push_back("write_file(" + log + ")");
   EXPECT_EQ(sys.calls_of({"write_file", "copy_file", "delete_file", "create_shell_link"}), expected);
-  EXPECT_EQ(sys.files[html + "\\Sorvanta.exe"], "new launcher");
-  for (int row = 0; row < 3; ++row) {
-    EXPECT_EQ(sys.files[group + "\\" + titles[row] + ".lnk"], "shortcut to " + html + "\\" + targets[row]);
-    EXPECT_FALSE(sys.files.count(a + "\\" + titles[row] + ".lnk"));
+  EXPECT_EQ(unpatched(sys, ""), "");
+}
+
+// Before anything is read, what an earlier run may have left half done of each file the run replaces
+// is put right.
+TEST_F(Update, CleansUpEveryFileItReplacesFirst) {
+  for (const auto& title : titles) {
+    sys.files[a + "\\" + title + ".lnk" + FakeSystem::kTemporary + "7"] = "part of a shortcut";
+    sys.files[group + "\\" + title + ".lnk" + FakeSystem::kTemporary + "7"] = "part of a shortcut";
+  }
+  sys.files[log + FakeSystem::kTemporary + "7"] = "part of a log";
+  sys.files[html + "\\Sorvanta.exe" + FakeSystem::kTemporary + "7"] = "part of a launcher";
+  form.correzione_path(as_read(html), a);
+  EXPECT_EQ(unpatched(sys, ""), "");
+  const auto cleaned = sys.calls_of({"clean_up_replace"});
+  ASSERT_EQ(cleaned.size(), 8u);
+  EXPECT_EQ(cleaned.front(), "clean_up_replace(" + log + ")");
+  const auto first_read = std::find(sys.calls.begin(), sys.calls.end(), "file_kind(" + log + ")");
+  EXPECT_EQ(std::find(first_read, sys.calls.end(), cleaned.back()), sys.calls.end());
+}
+
+// A refusal is shown in the run's own box and touches nothing; a hidden log is found all the same.
+TEST_F(Update, ARefusedPatchTouchesNothing) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {record_line(kPatchNumber, "01/01/2026"), "Hai già installato questa patch in data 01/01/2026"},
+      {record_line(kPatchNumber - 2, "01/01/2026"),
+       "Non puoi installare questa patch perché devi prima installare la patch n. " +
+           std::to_string(kPatchNumber - 1)},
+  };
+  for (const auto& [bytes, text] : cases) {
+    FakeSystem run = sys;
+    run.files[log] = bytes;
+    run.hidden.insert(log);
+    const auto before = run.files;
+    Form1 refused(run);
+    EXPECT_EQ(end_status([&] { refused.correzione_path(as_read(html), a); }), kRefused);
+    EXPECT_EQ(run.boxes, box(text, 64));
+    EXPECT_EQ(run.files, before);
   }
 }
 
-TEST_F(Update, ARefusedPatchTouchesNothing) {
-  sys.files[log] = "1         01/01/2026\r\n";
-  const auto before = sys.files;
-  EXPECT_EQ(end_status([&] { form.correzione_path(as_read(html), a); }), kRefused);
-  EXPECT_EQ(sys.files, before);
-}
-
-// Whatever step of the update fails, the log goes back to what it was, so the patch can run again, and
-// no shortcut the toolkit made is left in the Programs folder itself. A hidden log is a log like any
-// other: put back, never deleted.
+// Whatever step of the update fails, the patch is not recorded, so running it again applies it, and
+// no shortcut the toolkit made is left in the Programs folder itself.
 TEST_F(Update, AFailedUpdateLeavesTheLogAsItFoundIt) {
-  const std::vector<std::optional<std::string>> logs = {std::nullopt, "0         01/01/2026\r\n",
-                                                        "0         01/01/2026", "\r\n"};
+  const std::string predecessor = record_line(kPatchNumber - 1, "01/01/2026");
+  const std::vector<std::optional<std::string>> logs = {
+      std::nullopt, predecessor, predecessor.substr(0, predecessor.size() - 2), "\r\n"};
   std::vector<std::pair<std::string, int>> steps = {{"copy_file", 1}};  // the launcher, then each row
   for (int row = 1; row <= 3; ++row)
     steps.insert(steps.end(), {{"copy_file", row + 1}, {"delete_file", row}});
+  steps.push_back({"write_file", 1});  // the record itself
   for (const auto& before : logs) {
     for (auto [operation, nth] : steps) {
       FakeSystem run = sys;
       if (before) run.files[log] = *before;
-      run.hidden.insert(log);
       run.fail(operation, nth, kPermissionDenied);
       Form1 first(run);
       EXPECT_TRUE(error_of([&] { first.correzione_path(as_read(html), a); }).starts_with("70 "));
@@ -103,11 +130,21 @@ TEST_F(Update, AFailedUpdateLeavesTheLogAsItFoundIt) {
 
       Form1 second(run);
       second.correzione_path(as_read(html), a);
-      EXPECT_TRUE(run.files[log].ends_with("1         06/12/2026\r\n"));
-      EXPECT_EQ(run.files[group + "\\Veltrano Disinstallazione.lnk"],
-                "shortcut to " + html + "\\VeltranoCatalogoUnistall.exe");
+      const std::string kept = before && *before != "\r\n" ? *before : "";
+      const std::string joint = kept.empty() || kept.ends_with("\r\n") ? "" : "\r\n";
+      EXPECT_EQ(unpatched(run, kept + joint), "") << operation << nth;
     }
   }
+}
+
+// A log that would refuse the record (read-only, say) stops the run before the update, not after it.
+TEST_F(Update, ALogThatCantTakeTheRecordStopsTheRunBeforeTheUpdate) {
+  sys.files[log] = record_line(kPatchNumber - 1, "01/01/2026");
+  sys.fail("write_file", 1, kPermissionDenied);
+  const auto before = sys.files;
+  EXPECT_EQ(error_of([&] { form.correzione_path(as_read(html), a); }), "70 " + log);
+  EXPECT_EQ(sys.files, before);
+  EXPECT_TRUE(sys.calls_of({"copy_file", "delete_file", "create_shell_link"}).empty());
 }
 
 TEST_F(Update, AShortcutTheToolkitDidNotMakeStopsTheRunAtItsRow) {
@@ -118,10 +155,6 @@ TEST_F(Update, AShortcutTheToolkitDidNotMakeStopsTheRunAtItsRow) {
   EXPECT_EQ(sys.files[group + "\\Veltrano Catalogo.lnk"], "left by an earlier run");
   EXPECT_EQ(sys.files[group + "\\Veltrano Aggiornamento.lnk"], "old shortcut");
   EXPECT_FALSE(sys.files.count(log));
-
-  sys.files[log] = "0\r\n";              // a log that can't be put back is what the report names
-  sys.fail("write_file", 3, kDiskFull);  // the second run's recording is the second
-  EXPECT_EQ(error_of([&] { form.correzione_path(as_read(html), a); }), "61 " + log);
 }
 
 // Everything that would stop the update half way and can be known stops it before the first write,
@@ -159,7 +192,7 @@ TEST_F(Update, WhatCanBeKnownIsCheckedBeforeTheFirstWrite) {
       FakeSystem run = sys;
       c.arrange(run);
       const std::string folder = c.folder.empty() ? html : c.folder;
-      if (recorded) run.files[folder + "\\patch.txt"] = "1         01/01/2026\r\n";
+      if (recorded) run.files[folder + "\\patch.txt"] = record_line(kPatchNumber, "01/01/2026");
       const auto before = run.files;
       Form1 form1(run);
       if (recorded && !c.error.ends_with(log)) {
@@ -171,18 +204,6 @@ TEST_F(Update, WhatCanBeKnownIsCheckedBeforeTheFirstWrite) {
       EXPECT_TRUE(run.calls_of({"write_file", "copy_file", "delete_file", "create_shell_link"}).empty());
     }
   }
-}
-
-// The restore undoes only what this run did: a recording that failed leaves nothing to undo.
-TEST_F(Update, AFailedRecordingLeavesNoLogAndDeletesNone) {
-  sys.fail("write_file", 1, kDiskFull);
-  EXPECT_EQ(error_of([&] { form.correzione_path(as_read(html), a); }), "61 " + log);
-  EXPECT_FALSE(sys.files.count(log));
-  EXPECT_TRUE(sys.calls_of({"delete_file", "copy_file"}).empty());
-
-  sys.files[log] = "1         01/01/2026\r\n";  // hidden, it is still found
-  sys.hidden.insert(log);
-  EXPECT_EQ(end_status([&] { form.correzione_path(as_read(html), a); }), kRefused);
 }
 
 }  // namespace

@@ -3,13 +3,16 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <filesystem>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "patch/errors.h"
 #include "patch/posix/platform_system.h"
+#include "posix/file_io.h"
 #include "posix/unique_fd.h"
 #include "tests/support/child_process.h"
 #include "tests/support/run_error.h"
@@ -27,7 +30,7 @@ using test_support::write_file;
 class Files : public ::testing::Test {
  protected:
   ScratchDir dir;
-  ludrimex::posix::PosixSystem system;
+  ludrimex::stand_in::PosixSystem system;
   // The way the installer names a file in `dir`: joined with a backslash.
   std::string windows(const std::string& name) const { return dir.path().string() + "\\" + name; }
   std::string posix(const std::string& name) const { return dir / name; }
@@ -212,6 +215,55 @@ TEST_F(Files, WhatIsNoRegularFileIsRefusedAtOnce) {
   for (const auto& [path, kind] : kinds) EXPECT_EQ(system.file_kind(path), kind) << path;
   EXPECT_TRUE(system.is_absolute_path("\\home\\x"));
   EXPECT_FALSE(system.is_absolute_path("C:\\x"));
+}
+
+// A replace whose process dies before its rename leaves its temporary file; the clean-up deletes that
+// and every other of our names for the file, and nothing that merely looks like one.
+TEST_F(Files, CleanUpDeletesOurLeftoversOnly) {
+  write_file(posix("patch.txt"), "0\r\n");
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::posix::replace_atomically(posix("patch.txt"), std::nullopt, [](int fd) {
+      ::posix::write_all(fd, "0\r\n1", "");
+      ::_exit(0);  // stopped half way, as a kill would stop it
+    });
+  }
+  ASSERT_GT(child, 0);
+  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+  const std::string leftover = "patch.txt.new-" + std::to_string(child) + "-0";
+  ASSERT_TRUE(fs::exists(posix(leftover)));
+
+  const std::vector<std::string> ours = {leftover, "patch.txt.new-1-12", "patch.txt.new-007-0"};
+  const std::vector<std::string> theirs = {
+      "patch.txt",          "patch.txt.new-1",   "patch.txt.new-1-",      "patch.txt.new--1",
+      "patch.txt.new-1-2x", "patch.txt.new-a-1", "patch.txt.new-1-2.bak", "patch.txt.NEW-1-2",
+      "xpatch.txt.new-1-2", "Patch.txt.new-1-2", "patch.txt.new-1-2-3",   "Sorvanta.exe.new-1-2",
+      "patch.txt.new-+1-2"};
+  for (const auto& name : ours) write_file(posix(name), "ours");
+  for (const auto& name : theirs) {
+    if (name != "patch.txt") write_file(posix(name), "theirs");
+  }
+  fs::create_directory(posix("patch.txt.new-5-5"));  // a folder is nobody's leftover of a file
+
+  system.clean_up_replace(windows("patch.txt"));
+  for (const auto& name : ours) EXPECT_FALSE(fs::exists(posix(name))) << name;
+  for (const auto& name : theirs) EXPECT_TRUE(fs::exists(posix(name))) << name;
+  EXPECT_TRUE(fs::is_directory(posix("patch.txt.new-5-5")));
+  EXPECT_EQ(read_file(posix("patch.txt")), "0\r\n");
+
+  system.clean_up_replace(windows("patch.txt"));  // nothing left to do
+  system.clean_up_replace(windows("missing\\patch.txt"));
+  EXPECT_FALSE(fs::exists(posix("missing")));
+
+  write_file(posix("patch.txt.new-1-1"), "ours");
+  const posix::UniqueFd folder(::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY));
+  int flags = FS_IMMUTABLE_FL;
+  if (::ioctl(folder.get(), FS_IOC_SETFLAGS, &flags) == 0) {  // a folder nobody may change
+    EXPECT_EQ(run_error_of([&] { system.clean_up_replace(windows("patch.txt")); }),
+              std::make_pair(ludrimex::kPermissionDenied, posix("patch.txt.new-1-1")));
+    flags = 0;
+    ::ioctl(folder.get(), FS_IOC_SETFLAGS, &flags);
+  }
 }
 
 }  // namespace

@@ -49,7 +49,7 @@ int show_and_answer(ludrimex::System& system, const std::string& text, int style
 
 TEST(GtkMessageBox, ADialogWithTheIconOfItsStyle) {
   ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under xvfb-run";
-  ludrimex::posix::PosixSystem system;
+  ludrimex::stand_in::PosixSystem system;
 
   SeenDialog error;
   EXPECT_EQ(
@@ -74,7 +74,7 @@ TEST(GtkMessageBox, ADialogWithTheIconOfItsStyle) {
 
 TEST(GtkMessageBox, PendingEventsAreProcessedOnceGtkRuns) {
   ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under xvfb-run";
-  ludrimex::posix::PosixSystem system;
+  ludrimex::stand_in::PosixSystem system;
   SeenDialog seen;
   show_and_answer(system, "Avvio", 64, seen);  // starts GTK, as the first box of a run does
 

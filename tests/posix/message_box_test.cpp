@@ -32,7 +32,7 @@ std::string standard_error_of(Action action) {
 TEST(MessageBox, WithoutADisplayOneLineOnStandardError) {
   ScopedEnv display("DISPLAY", std::nullopt);
   ScopedEnv wayland("WAYLAND_DISPLAY", "");
-  ludrimex::posix::PosixSystem system;
+  ludrimex::stand_in::PosixSystem system;
   int answer = 0;
   const std::string written = standard_error_of([&] {
     answer = system.message_box("Chiudere il catalogo prima dell'aggiornamento! Rieseguire la patch!",
@@ -49,7 +49,7 @@ TEST(MessageBox, WithoutADisplayOneLineOnStandardError) {
 TEST(MessageBox, ADisplayThatCannotBeOpenedFallsBackToTheLine) {
   ScopedEnv display("DISPLAY", ":7319");
   ScopedEnv wayland("WAYLAND_DISPLAY", std::nullopt);
-  ludrimex::posix::PosixSystem system;
+  ludrimex::stand_in::PosixSystem system;
   int answer = 0;
   const std::string written = standard_error_of([&] { answer = system.message_box("Testo", "Titolo", 64); });
   EXPECT_TRUE(written.ends_with("Titolo: Testo\n")) << written;

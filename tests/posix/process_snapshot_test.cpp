@@ -20,7 +20,7 @@ using test_support::ScratchDir;
 
 // The entries of a fresh snapshot, walked as the installer walks them.
 std::vector<ProcessEntry> snapshot(std::uint32_t flags = ludrimex::kSnapAll) {
-  ludrimex::posix::PosixSystem system;
+  ludrimex::stand_in::PosixSystem system;
   const auto snap = system.create_process_snapshot(flags, 0);
   std::vector<ProcessEntry> entries;
   ProcessEntry entry;
@@ -73,7 +73,7 @@ TEST(ProcSnapshot, AReplacedExecutableKeepsItsName) {
 
 TEST(ProcSnapshot, TheSnapshotIsTakenOnceAndWalkedAgainFromFirst) {
   ScratchDir dir;
-  ludrimex::posix::PosixSystem system;
+  ludrimex::stand_in::PosixSystem system;
   const auto snap = system.create_process_snapshot(ludrimex::kSnapAll, 0);
   RunningProcess later(dir.path() / "Later.exe");
   ProcessEntry entry;
@@ -92,7 +92,7 @@ TEST(ProcSnapshot, TheSnapshotIsTakenOnceAndWalkedAgainFromFirst) {
 }
 
 TEST(ProcSnapshot, RefusesAShortRecordAndListsNothingWithoutTheProcessFlag) {
-  ludrimex::posix::PosixSystem system;
+  ludrimex::stand_in::PosixSystem system;
   const auto snap = system.create_process_snapshot(ludrimex::kSnapAll, 0);
   ProcessEntry entry;
   entry.size = 200;
@@ -129,7 +129,7 @@ TEST(ProcSnapshot, ExeLinkElseCommName) {
 }
 
 TEST(ProcSnapshot, TheNameFieldIsAlwaysTerminated) {
-  ludrimex::posix::ProcSnapshot snap({{1, 0, 1, std::string(300, 'x')}, {2, 1, 1, "b"}});
+  ludrimex::stand_in::ProcSnapshot snap({{1, 0, 1, std::string(300, 'x')}, {2, 1, 1, "b"}});
   ProcessEntry entry;
   entry.size = sizeof entry;
   entry.exe_file.fill('z');

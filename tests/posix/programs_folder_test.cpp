@@ -9,7 +9,7 @@ namespace {
 using test_support::ScopedEnv;
 
 std::string programs() {
-  return ludrimex::posix::PosixSystem().special_folder("Programs");
+  return ludrimex::stand_in::PosixSystem().special_folder("Programs");
 }
 
 TEST(ProgramsFolder, FromXdgDataHomeElseHome) {
@@ -40,7 +40,7 @@ TEST(ProgramsFolder, WithoutHomeTheAccountsFolder) {
 TEST(ProgramsFolder, OnlyProgramsHasAStandIn) {
   ScopedEnv home("HOME", "/home/anna");
   ScopedEnv xdg("XDG_DATA_HOME", std::nullopt);
-  ludrimex::posix::PosixSystem system;
+  ludrimex::stand_in::PosixSystem system;
   EXPECT_EQ(system.special_folder("programs"), "/home/anna/.local/share/applications");
   EXPECT_EQ(system.special_folder("Desktop"), "");
   EXPECT_EQ(system.special_folder(""), "");

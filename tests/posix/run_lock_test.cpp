@@ -10,7 +10,7 @@
 namespace {
 
 std::unique_ptr<ludrimex::RunLock> lock_single_run(const std::string& name) {
-  return ludrimex::posix::PosixSystem().lock_single_run(name);
+  return ludrimex::stand_in::PosixSystem().lock_single_run(name);
 }
 
 TEST(RunLock, OneHolderAtATimePerRuntimeFolderOrHome) {

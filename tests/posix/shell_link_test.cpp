@@ -36,7 +36,7 @@ std::string text_in(const Buffer& buffer) {
 class LinkObject : public ::testing::Test {
  protected:
   ScratchDir dir;
-  ludrimex::posix::PosixSystem system;
+  ludrimex::stand_in::PosixSystem system;
   std::unique_ptr<ludrimex::ShellLink> link = system.create_link_object();
 
   std::string save(const shell_link::NewLink& value) {

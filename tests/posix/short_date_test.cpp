@@ -17,7 +17,7 @@ extern "C" const char* __lsan_default_suppressions() {
 
 namespace {
 
-using ludrimex::posix::short_date;
+using ludrimex::stand_in::short_date;
 using test_support::ScopedEnv;
 
 std::tm sixth_of_december_2026() {
@@ -46,7 +46,7 @@ TEST(ShortDate, CAndPosixGiveDayMonthYear) {
 TEST(ShortDate, TodayFromTheSystem) {
   ScopedEnv all("LC_ALL", "C");
   const std::string before = test_support::day_month_year_today();
-  const std::string date = ludrimex::posix::PosixSystem().short_date();
+  const std::string date = ludrimex::stand_in::PosixSystem().short_date();
   const std::string after = test_support::day_month_year_today();
   EXPECT_TRUE(date == before || date == after) << date;
   EXPECT_EQ(date.size(), 10u);

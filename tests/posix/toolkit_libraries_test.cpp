@@ -15,20 +15,21 @@
 #include "tests/support/run_error.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/scratch_home.h"
 #include "toolkit/entry.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using ludrimex::RunError;
-using ludrimex::posix::LibraryLoader;
-using ludrimex::posix::PosixSystem;
+using ludrimex::stand_in::PosixSystem;
+using ludrimex::stand_in::ToolkitLibraries;
 using test_support::run_error_of;
 using test_support::ScopedEnv;
 using test_support::ScratchDir;
 
 TEST(Libraries, WindowsNamesBecomeSharedObjectNames) {
-  using ludrimex::posix::shared_object_name;
+  using ludrimex::stand_in::shared_object_name;
   EXPECT_EQ(shared_object_name("STKIT432"), "STKIT432.so");
   EXPECT_EQ(shared_object_name("VB5STKIT.DLL"), "VB5STKIT.so");
   EXPECT_EQ(shared_object_name("vb6stkit.dll"), "vb6stkit.so");
@@ -44,7 +45,7 @@ TEST(Libraries, TheProbeFindsEachLibraryWhereItLies) {
   EXPECT_FALSE(system.load_library("VB5STKIT"));  // in neither place
   EXPECT_FALSE(system.load_library("NOSTKIT"));
   EXPECT_FALSE(system.load_library(""));
-  EXPECT_EQ(LibraryLoader(VB5STKIT_DIR).load("VB5STKIT"), 0u);  // never from the program's folder
+  EXPECT_EQ(ToolkitLibraries(VB5STKIT_DIR).load("VB5STKIT"), 0u);  // never from the program's folder
 }
 
 // Only the shipped library is taken from the program's folder; one planted there is never loaded,
@@ -53,30 +54,21 @@ TEST(Libraries, OnlyTheShippedLibraryComesFromTheProgramsFolder) {
   ScratchDir program;
   fs::copy_file(STKIT432_FILE, program / "STKIT432.so");
   fs::copy_file(std::string(VB5STKIT_DIR) + "/VB5STKIT.so", program / "VB5STKIT.so");
-  LibraryLoader loader(program.path().string());
+  ToolkitLibraries loader(program.path().string());
   const std::uintptr_t handle = loader.load("STKIT432");
   EXPECT_NE(handle, 0u);
   loader.free(handle);
   EXPECT_EQ(loader.load("VB5STKIT"), 0u);
-  EXPECT_EQ(run_error_of([&] { loader.bind("VB5STKIT.DLL", "fCreateShellLink"); }).first,
-            ludrimex::kFileNotFound);
+  EXPECT_EQ(run_error_of([&] { loader.entry("VB5STKIT.DLL"); }).first, ludrimex::kFileNotFound);
 
   fs::remove(program / "STKIT432.so");
   test_support::write_file(program / "STKIT432.so", "not a library");
-  LibraryLoader broken(program.path().string());
+  ToolkitLibraries broken(program.path().string());
   EXPECT_EQ(broken.load("STKIT432"), 0u);
-  EXPECT_EQ(run_error_of([&] { broken.bind("STKIT432.DLL", "fCreateShellLink"); }).first,
-            ludrimex::kDllLoadError);
+  EXPECT_EQ(run_error_of([&] { broken.entry("STKIT432.DLL"); }).first, ludrimex::kDllLoadError);
 }
 
-class BoundToolkit : public ::testing::Test {
- protected:
-  ScratchDir home;
-  ScopedEnv home_env{"HOME", home.path().string()};
-  ScopedEnv xdg_env{"XDG_DATA_HOME", std::nullopt};
-  fs::path programs = home.path() / ".local/share/applications";
-  void SetUp() override { fs::create_directories(programs); }
-};
+class BoundToolkit : public ::testing::Test, protected test_support::ScratchHome {};
 
 TEST_F(BoundToolkit, EachFormWritesItsShortcut) {
   PosixSystem system;

@@ -74,9 +74,10 @@ struct Outcome {
   std::string standard_error;
 };
 
-// Runs `program` with no arguments in `directory`, with `changes` to the environment, until it ends.
+// Runs `program` with `arguments` in `directory`, with `changes` to the environment, until it ends.
 inline Outcome run_program(const std::string& program, const std::string& directory,
-                           const std::map<std::string, std::optional<std::string>>& changes) {
+                           const std::map<std::string, std::optional<std::string>>& changes,
+                           const std::vector<std::string>& arguments = {}) {
   int pipe_fds[2];
   if (::pipe2(pipe_fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
   posix_spawn_file_actions_t actions;
@@ -85,6 +86,7 @@ inline Outcome run_program(const std::string& program, const std::string& direct
   ::posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   ::posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
   std::vector<std::string> args = {program};
+  args.insert(args.end(), arguments.begin(), arguments.end());
   std::vector<std::string> env = detail::environment_with(changes);
   auto argv = detail::c_strings(args);
   auto envp = detail::c_strings(env);

@@ -10,6 +10,7 @@
 #include "shell_link/link.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/scratch_home.h"
 #include "toolkit/entry.h"
 
 namespace {
@@ -22,13 +23,8 @@ struct Closer {
   void operator()(void* handle) const { ::dlclose(handle); }
 };
 
-class Toolkit : public ::testing::Test {
+class Toolkit : public ::testing::Test, protected test_support::ScratchHome {
  protected:
-  ScratchDir home;
-  ScopedEnv home_env{"HOME", home.path().string()};
-  ScopedEnv xdg_env{"XDG_DATA_HOME", std::nullopt};
-  fs::path programs = home.path() / ".local/share/applications";
-
   void SetUp() override { fs::create_directories(programs / "Veltrano Catalogo"); }
 
   template <typename Function>

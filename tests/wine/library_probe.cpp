@@ -12,7 +12,7 @@
 #include <fstream>
 #include <string>
 
-#include "patch/form1.h"
+#include "patch/shortcut_creator.h"
 #include "patch/system.h"
 
 int main(int argc, char** argv) {
@@ -38,8 +38,7 @@ int main(int argc, char** argv) {
     if (system->load_library(names[i])) status |= 1 << i;
   }
   if (next + 2 < argc && std::string(argv[next]) == "--create") {
-    ludrimex::Form1 form(*system);
-    if (form.crea_collegamento(0, ".", argv[next + 1], argv[next + 2])) status |= 1 << 12;
+    if (ludrimex::crea_collegamento(*system, 0, ".", argv[next + 1], argv[next + 2])) status |= 1 << 12;
     for (std::size_t i = 0; i < names.size(); ++i) {
       if (::GetModuleHandleA((std::string(names[i]) + ".DLL").c_str())) status |= 1 << (i + 8);
     }

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "launcher/gtk/gtk_form_window.h"
 #include "launcher/gtk/gtk_window_system.h"
+#include "launcher/gtk/webkit_browser.h"
 
 namespace sorvanta::testing {
 

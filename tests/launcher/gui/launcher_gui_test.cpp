@@ -8,6 +8,7 @@
 
 #include "launcher/frm_start.h"
 #include "launcher/frm_vbp.h"
+#include "launcher/gtk/gtk_push_button.h"
 #include "tests/launcher/gui/harness.h"
 
 namespace sorvanta::testing {
