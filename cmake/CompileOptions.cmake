@@ -3,6 +3,11 @@ option(VELTRANO_WERROR "Treat warnings as errors" ON)
 option(VELTRANO_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 option(VELTRANO_FUZZ "Build the libFuzzer targets (clang; flags in the fuzz preset)" OFF)
 
+if(MINGW)
+  # Reproducible programs: no link time in the PE headers, so one commit always gives the same bytes.
+  add_link_options(-Wl,--no-insert-timestamp)
+endif()
+
 if(MSVC)
   # One program file each, as with mingw-w64's static runtime.
   set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")

@@ -1,14 +1,17 @@
 #include "posix/process_list.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <limits>
 #include <memory>
 #include <string_view>
+
+#include "posix/file_io.h"
+#include "posix/unique_fd.h"
 
 namespace posix {
 namespace {
@@ -41,25 +44,33 @@ std::string exe_name(const std::string& process_dir) {
   return base_name(path);
 }
 
+// A small file of the process's folder; empty once the process has ended, as it may at any moment.
+std::string read_process_file(const std::string& file) {
+  const UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) return {};
+  try {
+    return read_all(fd.get(), file);
+  } catch (const PathError&) {
+    return {};
+  }
+}
+
 std::string comm_name(const std::string& process_dir) {
-  std::ifstream in(process_dir + "/comm");
-  std::string name;
-  std::getline(in, name);
-  return name;
+  const std::string text = read_process_file(process_dir + "/comm");
+  return text.substr(0, text.find('\n'));
 }
 
 // The "Key:\tvalue" fields of /proc/PID/status that a process entry carries.
 void read_status(const std::string& process_dir, ProcessInfo& info) {
-  std::ifstream in(process_dir + "/status");
-  std::string key;
-  while (in >> key) {
-    if (key == "PPid:") {
-      in >> info.parent_process_id;
-    } else if (key == "Threads:") {
-      in >> info.threads;
-    }
-    in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
-  }
+  const std::string text = read_process_file(process_dir + "/status");
+  const auto field = [&text](std::string_view key) -> std::uint32_t {
+    const auto at = text.find("\n" + std::string(key));
+    return at == std::string::npos
+               ? 0
+               : static_cast<std::uint32_t>(std::strtoul(&text[at + 1 + key.size()], nullptr, 10));
+  };
+  info.parent_process_id = field("PPid:");
+  info.threads = field("Threads:");
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include "launcher/gtk/gtk_window_system.h"
 
 #include <cstddef>
-#include <iostream>
+#include <cstdio>
 #include <stdexcept>
 #include <system_error>
 
@@ -113,7 +113,7 @@ std::unique_ptr<WindowSystem> make_platform_window_system() {
 
 // GTK fails only without a screen: there is nowhere to show a box.
 void report_without_window_system(const std::string& text, const std::string& title) {
-  std::cerr << title << ": " << text << '\n';
+  std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
 }
 
 }  // namespace sorvanta

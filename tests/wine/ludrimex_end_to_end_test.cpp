@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -32,6 +33,13 @@ fs::path plain(const fs::path& folder) {
   return text.starts_with(L"\\\\?\\") ? fs::path(text.substr(4)) : folder;
 }
 
+// A program under test: the build's, or the copy named by the environment variable (signed-programs-test
+// runs this suite on signed copies).
+fs::path under_test(const char* variable, const char* build_path) {
+  const char* copy = std::getenv(variable);
+  return built(copy && *copy ? copy : build_path);
+}
+
 std::string today() {
   wchar_t text[80];
   ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, text, 80, nullptr);
@@ -52,8 +60,8 @@ class LudrimexTest : public ::testing::Test {
                  {.target = (html / file).wstring(), .working_directory = html.wstring()});
     }
     fs::create_directories(delivery);
-    fs::copy_file(built(LUDRIMEX_EXE), delivery / L"Ludrimex.exe");
-    fs::copy_file(built(STKIT432_DLL), delivery / L"STKIT432.DLL");
+    fs::copy_file(under_test("VELTRANO_LUDRIMEX_EXE", LUDRIMEX_EXE), delivery / L"Ludrimex.exe");
+    fs::copy_file(under_test("VELTRANO_STKIT432_DLL", STKIT432_DLL), delivery / L"STKIT432.DLL");
     write(delivery / L"Sorvanta.exe", "launcher 1.0");
   }
 

@@ -29,8 +29,11 @@ fs::path built(const char* linux_path) {
 
 ScratchFolder::ScratchFolder(const std::wstring& name_hint) {
   static unsigned serial = 0;
-  path_ = fs::temp_directory_path() /
-          (name_hint + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++serial));
+  // Wine hands out the same process ids again, and a folder beyond MAX_PATH that a test made may
+  // outlive its run: the time keeps the name apart from an earlier run's.
+  path_ =
+      fs::temp_directory_path() / (name_hint + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                                   std::to_wstring(::GetTickCount64()) + L"-" + std::to_wstring(++serial));
   fs::remove_all(path_);
   fs::create_directories(path_);
 }
