@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 namespace win32 {
 
@@ -30,16 +31,21 @@ inline bool search_flags_known() {
   return kernel32 && ::GetProcAddress(kernel32, "AddDllDirectory");
 }
 
+// The full path of `file` in the system folder; empty when the system can't tell its folder.
+inline std::wstring in_system_folder(std::wstring_view file) {
+  wchar_t folder[MAX_PATH];
+  const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  return std::wstring(folder, length) + L"\\" + std::wstring(file);
+}
+
 // A DLL of the system's own ("dwmapi.dll") from the system folder and nowhere else, its
 // dependencies too: by name where the loader takes the search flags, else by its full path. Null
 // when the system has none.
 inline HMODULE load_system_library(const wchar_t* file) {
   if (search_flags_known()) return ::LoadLibraryExW(file, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  wchar_t folder[MAX_PATH];
-  const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
-  const std::wstring path = std::wstring(folder, length) + L"\\" + file;
-  return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  const std::wstring path = in_system_folder(file);
+  return path.empty() ? nullptr : ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 // For a member that must come up before anything loads a DLL.

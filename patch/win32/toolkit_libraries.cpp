@@ -10,6 +10,7 @@
 #include "patch/errors.h"
 #include "patch/win32/platform_system.h"
 #include "toolkit/entry.h"
+#include "win32/dll_search.h"
 #include "win32/program_folder.h"
 #include "win32/text.h"
 
@@ -69,12 +70,6 @@ bool is_file(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-// Windows 7 without KB2533623 knows none of the LOAD_LIBRARY_SEARCH_ flags.
-bool search_flags_known() {
-  const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
-  return kernel32 && ::GetProcAddress(kernel32, "AddDllDirectory");
-}
-
 // LoadLibraryExW, with the library's dependencies from the system folder where the loader can be
 // told so; else a library named by its full path has them looked up beside it first, not beside
 // the installer, which lies in a download folder. A library that can't be loaded answers null
@@ -82,7 +77,7 @@ bool search_flags_known() {
 HMODULE load(const std::wstring& name) {
   DWORD previous = 0;
   ::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previous);
-  const DWORD where = search_flags_known()              ? LOAD_LIBRARY_SEARCH_SYSTEM32
+  const DWORD where = win32::search_flags_known()       ? LOAD_LIBRARY_SEARCH_SYSTEM32
                       : ::PathIsRelativeW(name.c_str()) ? 0
                                                         : LOAD_WITH_ALTERED_SEARCH_PATH;
   const HMODULE module = ::LoadLibraryExW(name.c_str(), nullptr, where);
@@ -94,12 +89,9 @@ HMODULE load(const std::wstring& name) {
 
 // `file` from the system folder alone: by name where the search flags are known, else by full path.
 HMODULE load_from_system_folder(const std::wstring& file) {
-  if (search_flags_known()) return load(file);
-  std::wstring folder(MAX_PATH, L'\0');
-  const UINT n = ::GetSystemDirectoryW(folder.data(), MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return nullptr;
-  folder.resize(n);
-  return load(folder + L"\\" + file);
+  if (win32::search_flags_known()) return load(file);
+  const std::wstring path = win32::in_system_folder(file);
+  return path.empty() ? nullptr : load(path);
 }
 
 // Loads a toolkit library named as LoadLibraryA would take it ("VB6STKIT", "STKIT432.DLL"), but
