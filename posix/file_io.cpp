@@ -1,15 +1,15 @@
 #include "posix/file_io.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <memory>
 #include <vector>
 
+#include "posix/folders.h"
+#include "posix/unique_dir.h"
 #include "posix/unique_fd.h"
 
 namespace posix {
@@ -40,12 +40,6 @@ void write_all(int fd, std::string_view bytes, const std::string& path) {
 namespace {
 
 constexpr std::string_view kReplacementMark = ".new-";
-
-std::string folder_of(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 bool all_digits(std::string_view text) {
   return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -86,8 +80,8 @@ void replace_atomically(const std::string& path, std::optional<mode_t> mode,
 
 void remove_replace_leftovers(const std::string& path) {
   const std::string folder = folder_of(path);
-  const std::string base = path.substr(path.rfind('/') + 1);
-  const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(folder.c_str()), ::closedir);
+  const std::string base = base_name(path);
+  const UniqueDir listing(::opendir(folder.c_str()));
   if (!listing) {
     if (errno == ENOENT || errno == ENOTDIR) return;
     throw PathError(errno, folder);

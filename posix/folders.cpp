@@ -47,6 +47,16 @@ std::string to_posix_path(std::string path) {
   return path;
 }
 
+std::string folder_of(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string base_name(const std::string& path) {
+  return path.substr(path.rfind('/') + 1);  // npos + 1 is 0: the whole path
+}
+
 std::string programs_folder() {
   return data_home() + "/applications";
 }
@@ -62,8 +72,7 @@ std::string executable_folder() {
     }
     buffer.resize(buffer.size() * 2);  // the link may have been cut: try again with more room
   }
-  const auto slash = buffer.rfind('/');
-  return slash == 0 || slash == std::string::npos ? "/" : buffer.substr(0, slash);
+  return folder_of(buffer);  // the link is an absolute path
 }
 
 }  // namespace posix

@@ -8,6 +8,13 @@ namespace posix {
 // A path as the Windows program builds it, made usable on Linux: every '\' becomes '/'.
 std::string to_posix_path(std::string path);
 
+// The folder that holds `path`: what comes before its last '/', "/" for a name at the root, "." for a
+// bare name.
+std::string folder_of(const std::string& path);
+
+// What follows the last '/' of `path` (the whole path when it has none).
+std::string base_name(const std::string& path);
+
 // $HOME, or the user's home folder from the password database when HOME is unset or empty; no trailing
 // separator except for "/" itself.
 std::string home_folder();

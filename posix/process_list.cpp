@@ -7,28 +7,19 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <string_view>
 
 #include "posix/file_io.h"
+#include "posix/folders.h"
+#include "posix/unique_dir.h"
 #include "posix/unique_fd.h"
 
 namespace posix {
 namespace {
 
-struct DirCloser {
-  void operator()(DIR* dir) const { ::closedir(dir); }
-};
-using DirHandle = std::unique_ptr<DIR, DirCloser>;
-
 bool all_digits(const char* name) {
   return *name != '\0' &&
          std::all_of(name, name + std::strlen(name), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-std::string base_name(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // The executable's file name; empty when the link can't be read (kernel threads, another user's
@@ -77,7 +68,7 @@ void read_status(const std::string& process_dir, ProcessInfo& info) {
 
 std::vector<ProcessInfo> read_process_list(const std::string& proc_root) {
   std::vector<ProcessInfo> processes;
-  DirHandle dir(::opendir(proc_root.c_str()));
+  UniqueDir dir(::opendir(proc_root.c_str()));
   if (!dir) return processes;
   while (const dirent* entry = ::readdir(dir.get())) {
     if (!all_digits(entry->d_name)) continue;

@@ -9,7 +9,7 @@ namespace sorvanta::gtk {
 std::string OpenFolders::loadable_uri(const std::string& address) {
   const std::size_t folder_length = folder_to_open(address);
   if (folder_length == 0) return navigation_uri(address);
-  std::unique_ptr<DIR, CloseFolder> folder(opendir(address.substr(0, folder_length).c_str()));
+  ::posix::UniqueDir folder(opendir(address.substr(0, folder_length).c_str()));
   // A folder that can't be opened is as missing to WebKit: its page reports that as for any address.
   if (!folder) return navigation_uri(address);
   const int fd = dirfd(folder.get());

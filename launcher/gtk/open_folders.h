@@ -1,11 +1,10 @@
 #pragma once
 // Folders held open for the program's life, so that pages WebKit can't load by their path load
 // through the open folder instead.
-#include <dirent.h>
-
-#include <memory>
 #include <string>
 #include <vector>
+
+#include "posix/unique_dir.h"
 
 namespace sorvanta::gtk {
 
@@ -16,10 +15,7 @@ class OpenFolders {
   std::string loadable_uri(const std::string& address);
 
  private:
-  struct CloseFolder {
-    void operator()(DIR* folder) const { closedir(folder); }
-  };
-  std::vector<std::unique_ptr<DIR, CloseFolder>> folders_;
+  std::vector<::posix::UniqueDir> folders_;
 };
 
 }  // namespace sorvanta::gtk

@@ -25,10 +25,8 @@ namespace {
 // Whether the folder that would hold `path` is there: a missing file in it is "file not found", one
 // whose folder is missing "path not found".
 bool folder_exists(const std::string& path) {
-  const auto slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
   struct stat info {};
-  return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  return ::stat(::posix::folder_of(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 }  // namespace
