@@ -42,6 +42,8 @@ class MeasuredSystem : public ludrimex::System {
   }
   void delete_file(const std::string& path) override { real_->delete_file(path); }
   std::string short_date() override { return real_->short_date(); }
+  std::string to_log_text(const std::string& text) override { return real_->to_log_text(text); }
+  std::string from_log_text(const std::string& bytes) override { return real_->from_log_text(bytes); }
   void do_events() override {
     if (events_) real_->do_events();
   }
@@ -49,6 +51,9 @@ class MeasuredSystem : public ludrimex::System {
   std::string special_folder(const std::string&) override { not_used(); }
   std::string dir(const std::string&, int) override { not_used(); }
   std::unique_ptr<ludrimex::RunLock> lock_single_run(const std::string&) override { not_used(); }
+  ludrimex::FolderLock lock_folder(const std::string&) override { not_used(); }
+  ludrimex::Elevation elevation() override { not_used(); }
+  std::optional<int> run_elevated() override { not_used(); }
   void bind_toolkit(const std::string&) override { not_used(); }
   bool toolkit_accepts(const std::string&) override { not_used(); }
   bool is_absolute_path(const std::string&) override { not_used(); }

@@ -15,6 +15,8 @@ namespace {
 
 constexpr const char* kBoxTitle = "Dastrel";  // every box of the run's own
 constexpr const char* kRunLock = "Ludrimex";  // the lock one run at a time holds
+constexpr const char* kAnotherRun =
+    "Un'altra installazione della patch è già in corso. Attendere che finisca e rieseguire la patch!";
 
 // The name up to the first NUL of the raw field (none without a NUL), after its last backslash.
 std::string executable_name(const ProcessEntry& entry) {
@@ -31,23 +33,22 @@ std::string executable_name(const ProcessEntry& entry) {
 void Form1::Form_Load() {
   // Two runs at once would each take the other's log for their own.
   run_lock_ = system_.lock_single_run(kRunLock);
-  if (!run_lock_) {
-    end_with(
-        "Un'altra installazione della patch è già in corso. Attendere che finisca e rieseguire la patch!",
-        kMbOk | kMbIconError, kRefused);
-  }
+  if (!run_lock_) end_with(kAnotherRun, kMbOk | kMbIconError, kRefused);
   const std::string a = system_.special_folder("Programs");
   if (!esiste_cartella(system_, catalogue_group(a))) {
     end_with("Non hai installato il catalogo. La patch non può essere creata", kMbOk | kMbIconError,
              kRefused);
   }
-  auto snapshot = system_.create_process_snapshot(kSnapAll, 0);
+  auto snapshot = process_snapshot();
   if (launcher_running(*snapshot)) {
     // The snapshot closes on the way out.
     end_with("Chiudere il catalogo prima dell'aggiornamento! Rieseguire la patch!", kMbOk | kMbIconError,
              kRefused);
   }
   snapshot.reset();
+  // The catalogue shortcut is one of the files a run replaces: what a run stopped half way left of
+  // them is put right before it is read.
+  for (const std::string& file : shortcut_files(a)) system_.clean_up_replace(file);
   const std::string collegamento = catalogue_shortcut(a);
   // A folder, FIFO or device in the shortcut's place: reading it would fail or wait for ever.
   const FileKind kind = system_.file_kind(collegamento);
@@ -60,6 +61,7 @@ void Form1::Form_Load() {
 
 void Form1::correzione_path(const std::string& Path, const std::string& a) {
   const std::string cartella_html = cartella_html_of(system_, Path, catalogue_shortcut(a));
+  lock_installation(cartella_html);
   PatchLog log(system_, cartella_html + "\\patch.txt");
   InstallationUpdate update(system_, cartella_html, a);
   // What a run stopped half way left of its replaces is put right before anything is read.
@@ -75,9 +77,44 @@ void Form1::correzione_path(const std::string& Path, const std::string& a) {
   log.record(kPatchNumber);
 }
 
+// Held in the HTML folder itself: other users' sessions and other computers patch the same folder.
+// Decided before anything is written there: a folder this user may not write is written by an
+// administrator's run of the same user, or by nobody.
+void Form1::lock_installation(const std::string& cartella_html) {
+  FolderLock folder = system_.lock_folder(cartella_html);
+  if (folder.state == FolderLockState::kLocked) {
+    folder_lock_ = std::move(folder.lock);
+    return;
+  }
+  if (folder.state == FolderLockState::kHeld) end_with(kAnotherRun, kMbOk | kMbIconError, kRefused);
+  switch (system_.elevation()) {
+    case Elevation::kAvailable:
+      run_lock_.reset();  // the elevated run takes it
+      if (const auto status = system_.run_elevated()) throw ProgramEnd{*status};
+      break;  // declined
+    case Elevation::kFull:
+      throw RunError(kPermissionDenied, cartella_html);
+    case Elevation::kNone:
+      break;
+  }
+  end_with("Solo un amministratore può modificare la cartella del catalogo:\n" + cartella_html +
+               "\nChiedere a un amministratore di consentire a questo utente di scrivere nella cartella, poi "
+               "rieseguire la patch!",
+           kMbOk | kMbIconError, kRefused);
+}
+
 void Form1::end_with(const std::string& text, int style, int status) {
   system_.message_box(text, kBoxTitle, style);
   throw ProgramEnd{status};
+}
+
+// A snapshot of every kind can fail where one of the process list alone would not; one that can't
+// be taken at all is no proof that the launcher is not running.
+std::unique_ptr<ProcessSnapshot> Form1::process_snapshot() {
+  auto snapshot = system_.create_process_snapshot(kSnapAll, 0);
+  if (!snapshot) snapshot = system_.create_process_snapshot(kSnapProcess, 0);
+  if (!snapshot) throw RunError(kPathFileAccessError, kProcessListName);
+  return snapshot;
 }
 
 bool Form1::launcher_running(ProcessSnapshot& snapshot) {

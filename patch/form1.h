@@ -22,10 +22,16 @@ class Form1 {
  private:
   // Tells the user `text` in a box titled as the catalogue, then ends the run with `status`.
   [[noreturn]] void end_with(const std::string& text, int style, int status);
+  // The snapshot of the running processes. Throws RunError when none can be taken.
+  std::unique_ptr<ProcessSnapshot> process_snapshot();
   bool launcher_running(ProcessSnapshot& snapshot);
+  // Locks the HTML folder for this run, or ends the run: another run holds it, or this user may not
+  // write there (then an administrator's run of the same user takes over, when there can be one).
+  void lock_installation(const std::string& cartella_html);
 
   System& system_;
-  std::unique_ptr<RunLock> run_lock_;  // held until the run ends
+  std::unique_ptr<RunLock> run_lock_;     // held until the run ends
+  std::unique_ptr<RunLock> folder_lock_;  // the HTML folder's, from the time it is known
 };
 
 }  // namespace ludrimex

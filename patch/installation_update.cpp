@@ -8,14 +8,15 @@
 #include "patch/shortcut_creator.h"
 
 namespace ludrimex {
-namespace {
-
-constexpr const char* kLauncher = "\\Sorvanta.exe";  // joined to the installer's and the HTML folder
 
 struct ShortcutRow {
   const char* titolo;
   const char* program;  // joined to the HTML folder
 };
+
+namespace {
+
+constexpr const char* kLauncher = "\\Sorvanta.exe";  // joined to the installer's and the HTML folder
 
 constexpr std::array<ShortcutRow, 3> kShortcuts{{
     {"Veltrano Catalogo", kLauncher},
@@ -54,10 +55,14 @@ std::string cartella_html_of(System& system, const std::string& Path, const std:
   return cartella_html;
 }
 
-std::vector<std::string> InstallationUpdate::replaced_files() const {
-  std::vector<std::string> files = {cartella_html_ + kLauncher};
-  for (const auto& row : kShortcuts) files.insert(files.end(), {in_group(a_, row), made_here(a_, row)});
+std::vector<std::string> shortcut_files(const std::string& a) {
+  std::vector<std::string> files;
+  for (const auto& row : kShortcuts) files.insert(files.end(), {in_group(a, row), made_here(a, row)});
   return files;
+}
+
+std::vector<std::string> InstallationUpdate::replaced_files() const {
+  return {cartella_html_ + kLauncher};
 }
 
 void InstallationUpdate::check_before_writing() {
@@ -66,29 +71,40 @@ void InstallationUpdate::check_before_writing() {
   if (kind == FileKind::kMissing) throw RunError(kFileNotFound, nuovo);
   if (kind != FileKind::kRegular) throw RunError(kPathFileAccessError, nuovo);
   libreria_ = choose_toolkit(system_);
+  // Every text the toolkit takes, and the path it builds from the Programs folder it finds itself.
+  std::vector<std::string> texts = toolkit_fixed_texts(libreria_);
   for (const auto& row : kShortcuts) {
-    for (const std::string& text :
-         {std::string("."), std::string(row.titolo), cartella_html_ + row.program}) {
-      if (!system_.toolkit_accepts(text)) throw RunError(kBadFileName, text);
-    }
+    texts.insert(texts.end(), {".", row.titolo, cartella_html_ + row.program, made_here(a_, row)});
+  }
+  for (const std::string& text : texts) {
+    if (!system_.toolkit_accepts(text)) throw RunError(kBadFileName, text);
   }
   if (system_.file_kind(cartella_html_) != FileKind::kFolder) throw RunError(kPathNotFound, cartella_html_);
 }
 
 void InstallationUpdate::apply() {
   system_.copy_file(system_.app_path() + kLauncher, cartella_html_ + kLauncher);
-  for (const auto& row : kShortcuts) {
-    const std::string made = made_here(a_, row);
-    const bool created = crea_collegamento(system_, libreria_, ".", row.titolo, cartella_html_ + row.program);
-    try {
-      system_.copy_file(made, in_group(a_, row));
-    } catch (const RunError&) {
-      // The toolkit's file must not stay in the Programs folder itself.
-      if (created) system_.delete_file(made);
-      throw;
-    }
-    system_.delete_file(made);
+  for (const auto& row : kShortcuts) make_shortcut(row);
+}
+
+void InstallationUpdate::make_shortcut(const ShortcutRow& row) {
+  const std::string made = made_here(a_, row);
+  if (!crea_collegamento(system_, libreria_, ".", row.titolo, cartella_html_ + row.program)) {
+    // Whatever may lie under that name in the Programs folder is not this row's shortcut.
+    throw RunError(kPathFileAccessError, toolkit_file_name(libreria_) + ": " + row.titolo + ".lnk");
   }
+  try {
+    system_.copy_file(made, in_group(a_, row));
+  } catch (const RunError&) {
+    // The toolkit's file must not stay in the Programs folder itself; the copy's error is the one
+    // to report, whatever its removal meets.
+    try {
+      system_.delete_file(made);
+    } catch (const RunError&) {
+    }
+    throw;
+  }
+  system_.delete_file(made);
 }
 
 }  // namespace ludrimex

@@ -10,10 +10,15 @@
 
 namespace ludrimex {
 
+struct ShortcutRow;
+
 // The catalogue's Start-menu group in the Programs folder `a`, whose presence means the catalogue is
 // installed, and the catalogue shortcut in it, whose working directory tells where.
 std::string catalogue_group(const std::string& a);
 std::string catalogue_shortcut(const std::string& a);
+// Every shortcut file a run replaces in the Programs folder `a`: the group's and the ones the toolkit
+// makes in the Programs folder itself.
+std::vector<std::string> shortcut_files(const std::string& a);
 
 // The catalogue's HTML folder from the catalogue shortcut's working directory as the shortcut reader
 // returns it (folder, NUL, spaces), with the separator put back where the catalogue folder and
@@ -26,8 +31,8 @@ class InstallationUpdate {
   InstallationUpdate(System& system, std::string cartella_html, std::string a)
       : system_(system), cartella_html_(std::move(cartella_html)), a_(std::move(a)) {}
 
-  // Every file the update replaces: the installed launcher, the group's shortcuts and the ones the
-  // toolkit makes in the Programs folder itself.
+  // Every file the update replaces in the HTML folder: the installed launcher. (The shortcuts:
+  // shortcut_files.)
   std::vector<std::string> replaced_files() const;
 
   // Stops, before anything is written, on what would stop the update half way and can be known now;
@@ -41,6 +46,8 @@ class InstallationUpdate {
   System& system_;
   std::string cartella_html_;
   std::string a_;
+  void make_shortcut(const ShortcutRow& row);
+
   std::int32_t libreria_ = 0;  // chosen by check_before_writing
 };
 

@@ -28,7 +28,7 @@ std::optional<std::string> PatchLog::controlla_file(std::int16_t versione) {
   if (elenco_patch.empty()) return std::nullopt;  // replaced by the new record, without any check
   for (const auto& voce : elenco_patch) {
     if (to_integer16(trim_spaces(voce.numero), file1_) == versione)
-      return "Hai già installato questa patch in data " + trim_spaces(voce.data);
+      return "Hai già installato questa patch in data " + system_.from_log_text(trim_spaces(voce.data));
   }
   const int ultima = to_integer16(trim_spaces(elenco_patch.back().numero), file1_);
   if (versione - 1 > ultima)
@@ -50,7 +50,8 @@ void PatchLog::record(std::int16_t versione) {
   std::string bytes = elenco_patch.empty() ? std::string() : before_;
   // The new record starts a line of its own: a lone LF does not end a line for the reader.
   if (!bytes.empty() && !bytes.ends_with('\r') && !bytes.ends_with("\r\n")) bytes += "\r\n";
-  bytes += campo + system_.short_date() + "\r\n";
+  // In the log's code page: its columns count that code page's characters.
+  bytes += campo + system_.to_log_text(system_.short_date()) + "\r\n";
   system_.write_file(file1_, bytes);
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <exception>
+#include <string>
+#include <vector>
 
 namespace ludrimex {
 namespace {
@@ -13,6 +15,9 @@ struct Toolkit {
   const char* file_name;
   bool takes_folder;  // the entry's form with the private flag and the parent folder
 };
+
+constexpr const char* kArguments = "";                // of every shortcut
+constexpr const char* kParentFolder = "$(Programs)";  // the current user's own Programs folder
 
 // In probe order: the last one that loads wins.
 constexpr std::array<Toolkit, 3> kToolkits{{
@@ -46,6 +51,17 @@ std::int32_t choose_toolkit(System& system) {
   return toolkit.number;
 }
 
+std::string toolkit_file_name(std::int32_t libreria) {
+  const Toolkit* toolkit = toolkit_numbered(libreria);
+  return toolkit ? toolkit->file_name : std::string();
+}
+
+std::vector<std::string> toolkit_fixed_texts(std::int32_t libreria) {
+  const Toolkit* toolkit = toolkit_numbered(libreria);
+  if (toolkit && toolkit->takes_folder) return {kArguments, kParentFolder};
+  return {kArguments};
+}
+
 bool crea_collegamento(System& system, std::int32_t libreria, const std::string& gruppo,
                        const std::string& titolo, const std::string& percorso) {
   try {
@@ -54,8 +70,9 @@ bool crea_collegamento(System& system, std::int32_t libreria, const std::string&
     if (!toolkit) return false;
     const std::int32_t result =
         toolkit->takes_folder
-            ? system.create_shell_link(toolkit->file_name, gruppo, titolo, percorso, "", -1, "$(Programs)")
-            : system.create_shell_link(toolkit->file_name, gruppo, titolo, percorso, "");
+            ? system.create_shell_link(toolkit->file_name, gruppo, titolo, percorso, kArguments, -1,
+                                       kParentFolder)
+            : system.create_shell_link(toolkit->file_name, gruppo, titolo, percorso, kArguments);
     return result != 0;
   } catch (const std::exception&) {
     // A library or entry that can't be bound, or a failing call: no shortcut, nothing to report.

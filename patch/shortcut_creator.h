@@ -3,6 +3,7 @@
 // make a Start-menu shortcut.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "patch/system.h"
 
@@ -19,5 +20,11 @@ bool crea_collegamento(System& system, std::int32_t libreria, const std::string&
 // crea_collegamento. Throws RunError naming the library that can't be bound (the shipped STKIT432 when
 // none loads).
 std::int32_t choose_toolkit(System& system);
+
+// The file name of toolkit library `libreria` ("VB6STKIT.DLL"), and every text its fCreateShellLink
+// is given for a shortcut besides those of the row: the arguments, and the parent folder of its form
+// that takes one.
+std::string toolkit_file_name(std::int32_t libreria);
+std::vector<std::string> toolkit_fixed_texts(std::int32_t libreria);
 
 }  // namespace ludrimex

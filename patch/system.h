@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -60,12 +61,15 @@ static_assert(offsetof(ProcessEntry, exe_file) == (sizeof(void*) == 4 ? 36 : 44)
 inline constexpr std::uint32_t kSnapProcess = 2;  // TH32CS_SNAPPROCESS
 inline constexpr std::uint32_t kSnapAll = 15;     // TH32CS_SNAPALL
 
+// What an error about the process list names: it is no file.
+inline constexpr const char* kProcessListName = "elenco dei processi";
+
 // A process snapshot; destroying it closes its handle.
 class ProcessSnapshot {
  public:
   virtual ~ProcessSnapshot() = default;
-  // Fill `entry` with the first / next process; false at the end of the list or on failure.
-  // A snapshot that could not be taken answers false at once.
+  // Fill `entry` with the first / next process; false at the end of the list. A walk the system
+  // can't finish throws RunError: a list read half way is no proof that the launcher is not running.
   virtual bool first(ProcessEntry& entry) = 0;
   virtual bool next(ProcessEntry& entry) = 0;
 };
@@ -114,6 +118,21 @@ class RunLock {
   virtual ~RunLock() = default;
 };
 
+// What lock_folder found: the folder locked for this run, locked by another run, or not to be
+// written by this process at all.
+enum class FolderLockState { kLocked, kHeld, kNotWritable };
+struct FolderLock {
+  FolderLockState state = FolderLockState::kLocked;
+  std::unique_ptr<RunLock> lock;  // while state is kLocked
+};
+
+// What this process may become to write where its user alone may not.
+enum class Elevation {
+  kNone,       // nothing more: a standard user, or a system without such rights
+  kAvailable,  // an administrator whose rights are filtered: asked, they run in full as the same user
+  kFull,       // an administrator's full rights already
+};
+
 // A loaded library (LoadLibraryA); destroying it frees it again (FreeLibrary).
 class Library {
  public:
@@ -145,12 +164,24 @@ class System {
   // Throws RunError for a name the file system rejects or a drive that is not there.
   virtual std::string dir(const std::string& path, int attributes) = 0;
 
-  // The lock `name` that one run of the current user holds at a time (Windows: the mutex "Local\NAME";
-  // Linux: flock on a per-user file). nullptr when another process holds it. Throws RunError (naming
-  // the lock) when it can't be created at all. Never waits.
+  // The lock `name` that one run on this machine holds at a time (Windows: the mutex "Global\NAME",
+  // for every session; Linux: flock on a per-user file). nullptr when another process holds it. Throws
+  // RunError (naming the lock) when it can't be created at all. Never waits.
   virtual std::unique_ptr<RunLock> lock_single_run(const std::string& name) = 0;
 
-  // CreateToolhelp32Snapshot(flags, process_id).
+  // The lock one run holds in `folder` itself, for every session and every machine that shares the
+  // folder (Windows: a file of its own opened with no sharing and deleted on close; Linux: flock on
+  // the folder). Never waits. kNotWritable when this process may not create files there. Throws
+  // RunError naming `folder` when it is missing or the system refuses otherwise.
+  virtual FolderLock lock_folder(const std::string& folder) = 0;
+
+  // Which rights this process could still be given; and this very program run again with an
+  // administrator's full rights, as the same user, waited for: its exit status, or nothing when the
+  // user declined. Throws RunError when it can't be started.
+  virtual Elevation elevation() = 0;
+  virtual std::optional<int> run_elevated() = 0;
+
+  // CreateToolhelp32Snapshot(flags, process_id); nullptr when the snapshot can't be taken.
   virtual std::unique_ptr<ProcessSnapshot> create_process_snapshot(std::uint32_t flags,
                                                                    std::uint32_t process_id) = 0;
 
@@ -212,6 +243,10 @@ class System {
 
   // Today's date in the user's short date form, no time part.
   virtual std::string short_date() = 0;
+  // Text as the patch log holds it, in the system's ANSI code page (a character it lacks becomes
+  // '?'), and back: the log is read and written byte for byte.
+  virtual std::string to_log_text(const std::string& text) = 0;
+  virtual std::string from_log_text(const std::string& bytes) = 0;
   // The folder of the running program, without a trailing separator except at a drive's root.
   virtual std::string app_path() = 0;
   // A modal message box; returns the button pressed.

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -66,11 +67,14 @@ void read_status(const std::string& process_dir, ProcessInfo& info) {
 
 }  // namespace
 
-std::vector<ProcessInfo> read_process_list(const std::string& proc_root) {
+std::optional<std::vector<ProcessInfo>> read_process_list(const std::string& proc_root) {
   std::vector<ProcessInfo> processes;
   UniqueDir dir(::opendir(proc_root.c_str()));
-  if (!dir) return processes;
-  while (const dirent* entry = ::readdir(dir.get())) {
+  if (!dir) return std::nullopt;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir.get());
+    if (!entry) break;
     if (!all_digits(entry->d_name)) continue;
     const std::string process_dir = proc_root + "/" + entry->d_name;
     ProcessInfo info;
@@ -81,6 +85,7 @@ std::vector<ProcessInfo> read_process_list(const std::string& proc_root) {
     read_status(process_dir, info);
     processes.push_back(std::move(info));
   }
+  if (errno != 0) return std::nullopt;  // a listing cut short
   std::sort(processes.begin(), processes.end(),
             [](const ProcessInfo& a, const ProcessInfo& b) { return a.process_id < b.process_id; });
   return processes;

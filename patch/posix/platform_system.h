@@ -18,10 +18,16 @@ class PosixSystem : public System {
   std::string app_path() override;
   int message_box(const std::string& text, const std::string& title, int style) override;
   void do_events() override;
+  // No user here can be given more rights by this program: a folder it may not write is refused.
+  Elevation elevation() override { return Elevation::kNone; }
+  std::optional<int> run_elevated() override { return std::nullopt; }
   // short_date.cpp
   std::string short_date() override;
+  std::string to_log_text(const std::string& text) override;
+  std::string from_log_text(const std::string& bytes) override;
   // run_lock.cpp
   std::unique_ptr<RunLock> lock_single_run(const std::string& name) override;
+  FolderLock lock_folder(const std::string& folder) override;
   // process_snapshot.cpp
   std::unique_ptr<ProcessSnapshot> create_process_snapshot(std::uint32_t flags,
                                                            std::uint32_t process_id) override;

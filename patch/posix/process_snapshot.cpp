@@ -40,10 +40,13 @@ bool ProcSnapshot::fill(ProcessEntry& entry) const {
   return true;
 }
 
+// /proc read once, as the snapshot is taken; nothing when it can't be listed.
 std::unique_ptr<ProcessSnapshot> PosixSystem::create_process_snapshot(std::uint32_t flags,
                                                                       std::uint32_t /*process_id*/) {
-  return std::make_unique<ProcSnapshot>((flags & kSnapProcess) ? ::posix::read_process_list()
-                                                               : std::vector<::posix::ProcessInfo>{});
+  if (!(flags & kSnapProcess)) return std::make_unique<ProcSnapshot>(std::vector<::posix::ProcessInfo>{});
+  auto processes = ::posix::read_process_list();
+  if (!processes) return nullptr;
+  return std::make_unique<ProcSnapshot>(std::move(*processes));
 }
 
 }  // namespace ludrimex::stand_in

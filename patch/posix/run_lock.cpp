@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -51,6 +52,27 @@ std::unique_ptr<RunLock> PosixSystem::lock_single_run(const std::string& name) {
     if (errno != EINTR) throw error_for(errno, path);
   }
   return std::make_unique<FlockLock>(std::move(fd));
+}
+
+// flock on the folder itself: nothing is left in it, however the run ends, and every process that
+// reaches the folder (another user's, another machine's over NFS) sees the lock.
+FolderLock PosixSystem::lock_folder(const std::string& folder) {
+  const std::string path = ::posix::to_posix_path(folder);
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd) {
+    const int error = errno;
+    if (error == ENOENT || error == ENOTDIR) throw RunError(kPathNotFound, folder);
+    throw error_for(error, folder);
+  }
+  while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EWOULDBLOCK) return {FolderLockState::kHeld, nullptr};
+    if (errno != EINTR) throw error_for(errno, folder);
+  }
+  if (::faccessat(AT_FDCWD, path.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+    if (errno == EACCES || errno == EROFS || errno == EPERM) return {FolderLockState::kNotWritable, nullptr};
+    throw error_for(errno, folder);
+  }
+  return {FolderLockState::kLocked, std::make_unique<FlockLock>(std::move(fd))};
 }
 
 }  // namespace ludrimex::stand_in

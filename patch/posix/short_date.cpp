@@ -56,4 +56,22 @@ std::string PosixSystem::short_date() {
   return stand_in::short_date(local);
 }
 
+// The stand-in's code page is UTF-8, the system's own: text goes into the log as it is.
+std::string PosixSystem::to_log_text(const std::string& text) {
+  return text;
+}
+
+// The log's fixed columns count bytes here: a character cut at the column's end is left out.
+std::string PosixSystem::from_log_text(const std::string& bytes) {
+  std::size_t end = bytes.size();
+  std::size_t start = end;
+  while (start > 0 && (static_cast<unsigned char>(bytes[start - 1]) & 0xC0) == 0x80) --start;
+  if (start > 0) {
+    const auto lead = static_cast<unsigned char>(bytes[start - 1]);
+    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    if (length > 1 && end - (start - 1) < length) end = start - 1;
+  }
+  return bytes.substr(0, end);
+}
+
 }  // namespace ludrimex::stand_in

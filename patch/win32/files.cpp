@@ -83,28 +83,6 @@ std::wstring file_path(const std::string& path) {
   return L"\\\\?\\" + full;
 }
 
-bool exists(const std::wstring& path) {
-  return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-DWORD regular_file_attributes(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesW(file_path(path).c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES &&
-      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
-    throw RunError(kPathFileAccessError, path);
-  }
-  return attributes;
-}
-
-win32::KernelHandle open(const std::string& path, DWORD access, DWORD share, DWORD disposition) {
-  regular_file_attributes(path);
-  win32::KernelHandle file(::CreateFileW(file_path(path).c_str(), access, share, nullptr, disposition,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) throw file_error(path);
-  if (::GetFileType(file.get()) != FILE_TYPE_DISK) throw RunError(kPathFileAccessError, path);
-  return file;
-}
-
 std::string read_all(HANDLE file, const std::string& path) {
   std::string bytes;
   char chunk[65536];
@@ -165,29 +143,30 @@ bool WindowsSystem::is_absolute_path(const std::string& path) {
 }
 
 std::string WindowsSystem::read_file(const std::string& path) {
-  return read_all(open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING).get(), path);
+  return read_all(access_.open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING).get(), path);
 }
 
 void WindowsSystem::write_file(const std::string& path, const std::string& bytes) {
-  Replacement next(path, *moves_);
+  Replacement next(path, access_);
   next.write(bytes);
   next.commit();
 }
 
 void WindowsSystem::delete_file(const std::string& path) {
-  regular_file_attributes(path);
-  if (!::DeleteFileW(file_path(path).c_str())) throw file_error(path);
+  access_.regular_file_attributes(path);
+  const DWORD code = access_.remove(file_path(path));
+  if (code != ERROR_SUCCESS) throw file_error(path, code);
 }
 
 void WindowsSystem::copy_file(const std::string& from, const std::string& to) {
-  if (regular_file_attributes(from) == INVALID_FILE_ATTRIBUTES) throw file_error(from);
-  Replacement next(to, *moves_);
-  next.copy_from(from);
+  const auto source = access_.open(from, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+  Replacement next(to, access_);
+  next.copy_from(source.get(), from);
   next.commit();
 }
 
 void WindowsSystem::clean_up_replace(const std::string& path) {
-  Replacement::clean_up(path, *moves_);
+  Replacement::clean_up(path, access_);
 }
 
 }  // namespace ludrimex::windows

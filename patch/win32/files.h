@@ -1,6 +1,7 @@
 #pragma once
-// What the parts of the Windows file layer share (files.cpp, replacement.cpp): paths as the wide
-// file functions take them, the one mapping of a system error to the runtime's, checked opening.
+// What the parts of the Windows file layer share (files.cpp, replacement.cpp, file_access.cpp): paths
+// as the wide file functions take them, the one mapping of a system error to the runtime's, whole
+// reads and writes.
 #include <windows.h>
 
 #include <string>
@@ -17,16 +18,6 @@ RunError file_error(const std::string& path, DWORD code = ::GetLastError());
 // `path` as the wide file functions take it: beyond MAX_PATH, its full "\\?\" form, which the
 // system does not cut.
 std::wstring file_path(const std::string& path);
-
-// Whether anything has the name `path` (a file_path).
-bool exists(const std::wstring& path);
-
-// The attributes of `path`, INVALID_FILE_ATTRIBUTES when it is missing. A folder or a device is
-// refused at once: opening one would fail late or wait.
-DWORD regular_file_attributes(const std::string& path);
-
-// CreateFileW of a regular file; throws RunError naming `path`.
-win32::KernelHandle open(const std::string& path, DWORD access, DWORD share, DWORD disposition);
 
 // Every byte from `file`'s position on, and every byte of `bytes` to it; RunError naming `path`.
 std::string read_all(HANDLE file, const std::string& path);

@@ -54,7 +54,8 @@ bool same_name(const std::string& a, const char* b) {
 
 }  // namespace
 
-WindowsSystem::WindowsSystem(std::unique_ptr<FileMoves> moves) : moves_(std::move(moves)) {}
+WindowsSystem::WindowsSystem(std::unique_ptr<FileCalls> calls, std::chrono::milliseconds wait_budget)
+    : access_(std::move(calls), wait_budget) {}
 
 std::string WindowsSystem::special_folder(const std::string& name) {
   for (const auto& folder : kSpecialFolders) {

@@ -1,11 +1,12 @@
 #pragma once
 // Ludrimex's System on Windows, as system.h describes it. Each group of overrides below is defined in
 // the file its comment names.
+#include <chrono>
 #include <memory>
 #include <string>
 
 #include "patch/system.h"
-#include "patch/win32/file_moves.h"
+#include "patch/win32/file_access.h"
 #include "patch/win32/toolkit_libraries.h"
 #include "win32/dll_search.h"
 #include "win32/scoped.h"
@@ -15,8 +16,10 @@ namespace ludrimex::windows {
 class WindowsSystem final : public System {
  public:
   // Restricts the DLL search to the system folder before anything is loaded, then initialises COM
-  // for this thread. Every replace of a file puts it in place through `moves`.
-  explicit WindowsSystem(std::unique_ptr<FileMoves> moves = system_file_moves());
+  // for this thread. Every file the run meets goes through `calls`, and the run waits at most
+  // `wait_budget` in all for files other programs hold.
+  explicit WindowsSystem(std::unique_ptr<FileCalls> calls = std::make_unique<SystemFileCalls>(),
+                         std::chrono::milliseconds wait_budget = FileAccess::kWaitBudget);
 
   // platform_system.cpp
   std::string special_folder(const std::string& name) override;
@@ -25,8 +28,14 @@ class WindowsSystem final : public System {
   void do_events() override;
   // short_date.cpp
   std::string short_date() override;
+  std::string to_log_text(const std::string& text) override;
+  std::string from_log_text(const std::string& bytes) override;
   // run_lock.cpp
   std::unique_ptr<RunLock> lock_single_run(const std::string& name) override;
+  FolderLock lock_folder(const std::string& folder) override;
+  // elevation.cpp
+  Elevation elevation() override;
+  std::optional<int> run_elevated() override;
   // process_snapshot.cpp
   std::unique_ptr<ProcessSnapshot> create_process_snapshot(std::uint32_t flags,
                                                            std::uint32_t process_id) override;
@@ -63,7 +72,7 @@ class WindowsSystem final : public System {
   win32::RestrictedDllSearch dll_search_;
   win32::ComInit com_;
   ToolkitLibraries toolkit_;
-  std::unique_ptr<FileMoves> moves_;
+  FileAccess access_;
 };
 
 }  // namespace ludrimex::windows

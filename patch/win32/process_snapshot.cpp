@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "patch/errors.h"
 #include "win32/scoped.h"
 
 namespace ludrimex::windows {
@@ -53,11 +54,13 @@ class ToolHelpSnapshot final : public ProcessSnapshot {
   bool next(ProcessEntry& entry) override { return call(::Process32Next, entry); }
 
  private:
+  // The end of the list is ERROR_NO_MORE_FILES; any other failure leaves the list unread.
   template <class Function>
   bool call(Function function, ProcessEntry& entry) {
-    if (!handle_) return false;
     PROCESSENTRY32 record = to_record(entry);
     const BOOL found = function(handle_.get(), &record);
+    if (!found && ::GetLastError() != ERROR_NO_MORE_FILES)
+      throw RunError(kPathFileAccessError, kProcessListName);
     from_record(record, entry);
     return found != FALSE;
   }
@@ -67,11 +70,12 @@ class ToolHelpSnapshot final : public ProcessSnapshot {
 
 }  // namespace
 
-// CreateToolhelp32Snapshot; a snapshot that could not be taken lists nothing.
+// CreateToolhelp32Snapshot; nothing when it could not be taken.
 std::unique_ptr<ProcessSnapshot> WindowsSystem::create_process_snapshot(std::uint32_t flags,
                                                                         std::uint32_t process_id) {
-  return std::make_unique<ToolHelpSnapshot>(
-      win32::KernelHandle(::CreateToolhelp32Snapshot(flags, process_id)));
+  win32::KernelHandle handle(::CreateToolhelp32Snapshot(flags, process_id));
+  if (!handle) return nullptr;
+  return std::make_unique<ToolHelpSnapshot>(std::move(handle));
 }
 
 }  // namespace ludrimex::windows

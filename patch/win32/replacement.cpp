@@ -20,75 +20,22 @@ namespace {
 constexpr std::string_view kTemporaryMark = ".~";
 constexpr std::string_view kBackupMark = ".~old-";
 
+constexpr int kNames = 100;  // pairs of free names looked for, at most
+
 // Attributes a replaced file keeps; read-only is refused before it comes to that.
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                                   FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-// A file another program holds for a moment (an antivirus, the indexer) is tried again this many
-// times in all, this far apart.
-constexpr int kAttempts = 10;
-constexpr DWORD kPauseMs = 100;
-
-// Failures that leave both files under their own names and that pass once the other program lets
-// go of a file.
-bool passing(DWORD code) {
-  return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION ||
-         code == ERROR_UNABLE_TO_REMOVE_REPLACED || code == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
-}
-
-// `step` (ERROR_SUCCESS or a system error) again while it fails in a way that passes and `again`
-// holds, kAttempts times at most; its last result.
-template <class Step, class Again>
-DWORD retried(Step step, Again again) {
-  DWORD code = step();
-  for (int attempt = 1; attempt < kAttempts && passing(code) && again(); ++attempt) {
-    ::Sleep(kPauseMs);
-    code = step();
-  }
-  return code;
-}
-template <class Step>
-DWORD retried(Step step) {
-  return retried(step, [] { return true; });
-}
-
-DWORD deleted(const std::wstring& file) {
-  return retried([&] { return ::DeleteFileW(file.c_str()) ? ERROR_SUCCESS : ::GetLastError(); });
-}
-
 // Refuses, before anything is written, a file that may not be written in place: read-only, no
-// permission, held by another program. The replace would otherwise get round the first.
-DWORD writable_attributes(const std::string& path) {
-  const DWORD attributes = regular_file_attributes(path);
+// permission, held by another program for longer than the run waits. The replace would otherwise
+// get round the first.
+DWORD writable_attributes(const std::string& path, FileAccess& access) {
+  const DWORD attributes = access.regular_file_attributes(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) return attributes;
   if (attributes & FILE_ATTRIBUTE_READONLY) throw RunError(kPermissionDenied, path);
-  open(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
+  access.open(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
   return attributes;
 }
-
-// Whether `path` (a file_path) is missing; throws RunError naming `shown` when the system can't tell.
-bool missing(const std::wstring& path, const std::string& shown) {
-  if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
-  const DWORD code = ::GetLastError();
-  if (code == ERROR_FILE_NOT_FOUND) return true;
-  throw file_error(shown, code);
-}
-
-class SystemFileMoves final : public FileMoves {
- public:
-  DWORD replace(const std::wstring& replaced, const std::wstring& replacement,
-                const std::wstring& backup) override {
-    const wchar_t* const backup_name = backup.empty() ? nullptr : backup.c_str();
-    if (::ReplaceFileW(replaced.c_str(), replacement.c_str(), backup_name, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                       nullptr, nullptr)) {
-      return ERROR_SUCCESS;
-    }
-    return ::GetLastError();
-  }
-  DWORD move(const std::wstring& from, const std::wstring& to, DWORD flags) override {
-    return ::MoveFileExW(from.c_str(), to.c_str(), flags) ? ERROR_SUCCESS : ::GetLastError();
-  }
-};
 
 // "D-D", D one digit or more.
 bool is_numbers(std::wstring_view text) {
@@ -107,30 +54,33 @@ struct Leftover {
 };
 
 struct Leftovers {
-  std::vector<Leftover> temporaries;
-  std::vector<Leftover> backups;
+  std::vector<Leftover> backups;      // a whole copy
+  std::vector<Leftover> temporaries;  // maybe half written
 };
 
 // Sorts the entry `found` beside the file `name` (of the folder `folder`) into `leftovers` when it is
-// a replace's own, exactly NAME + mark + numbers; the name's case is the file system's business.
+// a replace's own: a regular file named exactly NAME + mark + numbers, the name's case being the file
+// system's business. A folder, junction or other reparse point of that name is left alone.
 void sort_entry(const WIN32_FIND_DATAW& found, const std::wstring& name, const std::string& folder,
                 Leftovers& leftovers) {
   const std::wstring_view entry = found.cFileName;
-  if (entry.size() <= name.size() ||
+  if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
+      entry.size() <= name.size() ||
       ::CompareStringOrdinal(entry.data(), static_cast<int>(name.size()), name.data(),
                              static_cast<int>(name.size()), TRUE) != CSTR_EQUAL) {
     return;
   }
   const std::wstring_view rest = entry.substr(name.size());
-  const std::wstring backup_mark = win32::to_wide(kBackupMark),
-                     temporary_mark = win32::to_wide(kTemporaryMark);
-  std::vector<Leftover>* kind = nullptr;
-  if (rest.starts_with(backup_mark) && is_numbers(rest.substr(backup_mark.size()))) {
-    kind = &leftovers.backups;
-  } else if (rest.starts_with(temporary_mark) && is_numbers(rest.substr(temporary_mark.size()))) {
-    kind = &leftovers.temporaries;
+  const std::pair<std::string_view, std::vector<Leftover>*> kinds[] = {
+      {kBackupMark, &leftovers.backups}, {kTemporaryMark, &leftovers.temporaries}};
+  for (const auto& [mark, kind] : kinds) {
+    const std::wstring wide_mark = win32::to_wide(mark);
+    if (rest.starts_with(wide_mark)) {
+      if (is_numbers(rest.substr(wide_mark.size())))
+        kind->push_back({folder + win32::to_utf8(entry), found.ftLastWriteTime});
+      return;
+    }
   }
-  if (kind) kind->push_back({folder + win32::to_utf8(entry), found.ftLastWriteTime});
 }
 
 // The files the replaces of `path` left beside it.
@@ -151,32 +101,50 @@ Leftovers leftovers_of(const std::string& path, const std::string& folder, const
   return leftovers;
 }
 
-}  // namespace
-
-std::unique_ptr<FileMoves> system_file_moves() {
-  return std::make_unique<SystemFileMoves>();
+// The newest of `leftovers` takes the name `target` again, without replacing a file that has come
+// meanwhile; it leaves the list.
+void put_back_newest(std::vector<Leftover>& leftovers, const std::wstring& target, FileAccess& access) {
+  const auto newest = std::max_element(leftovers.begin(), leftovers.end(), [](const auto& a, const auto& b) {
+    return ::CompareFileTime(&a.written, &b.written) < 0;
+  });
+  const std::wstring from = file_path(newest->path);
+  const DWORD code =
+      access.retried([&] { return access.calls().move(from, target, MOVEFILE_WRITE_THROUGH); });
+  if (code != ERROR_SUCCESS) throw file_error(newest->path, code);
+  leftovers.erase(newest);
 }
 
-Replacement::Replacement(const std::string& path, FileMoves& moves)
-    : path_(path), target_(file_path(path)), attributes_(writable_attributes(path)), moves_(moves) {
-  // The first pair of free names of a few: another run's leftover must not stop this one.
+}  // namespace
+
+Replacement::Replacement(const std::string& path, FileAccess& access)
+    : path_(path), target_(file_path(path)), attributes_(writable_attributes(path, access)), access_(access) {
+  create_temporary();
+}
+
+// The first pair of free names of a few: another run's leftover must not stop this one, nor a name
+// still taken by a file pending delete, which answers "access denied".
+void Replacement::create_temporary() {
   const std::string process = std::to_string(::GetCurrentProcessId());
-  for (int attempt = 0; attempt < 100 && !file_; ++attempt) {
-    const std::string numbers = process + "-" + std::to_string(attempt);
-    backup_path_ = path + std::string(kBackupMark) + numbers;
+  DWORD refused = ERROR_FILE_EXISTS;
+  for (int attempt = 0; attempt < kNames; ++attempt) {
+    const std::string numbers = process + "-" + std::to_string(access_.next_name());
+    backup_path_ = path_ + std::string(kBackupMark) + numbers;
     backup_ = file_path(backup_path_);
-    if (exists(backup_)) continue;
-    name_ = file_path(path + std::string(kTemporaryMark) + numbers);
-    file_.reset(
-        ::CreateFileW(name_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file_ && ::GetLastError() != ERROR_FILE_EXISTS) throw file_error(path);
+    if (!access_.is_free(backup_)) continue;
+    name_ = file_path(path_ + std::string(kTemporaryMark) + numbers);
+    const DWORD code =
+        access_.calls().create(name_, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, file_);
+    if (code == ERROR_SUCCESS) return;
+    if (code != ERROR_FILE_EXISTS && code != ERROR_ACCESS_DENIED) throw file_error(path_, code);
+    refused = code;
   }
-  if (!file_) throw RunError(kPathFileAccessError, path);
+  name_.clear();
+  throw file_error(path_, refused);
 }
 
 Replacement::~Replacement() {
   file_.reset();
-  if (!done_ && !keep_) ::DeleteFileW(name_.c_str());
+  if (!done_ && !keep_ && !name_.empty()) access_.remove(name_);  // else clean_up takes it
 }
 
 void Replacement::write(const std::string& bytes) {
@@ -184,15 +152,12 @@ void Replacement::write(const std::string& bytes) {
   finish_writing();
 }
 
-void Replacement::copy_from(const std::string& from) {
+void Replacement::copy_from(HANDLE source, const std::string& from) {
   // Read and written, not CopyFileW: that would carry the downloaded file's Zone.Identifier stream.
-  const auto source = open(from, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
-  write_all(file_.get(), read_all(source.get(), from), path_);
+  write_all(file_.get(), read_all(source, from), path_);
   // What CopyFileW carried besides the data: the time of the last write and the attributes.
   FILE_BASIC_INFO info{};
-  if (!::GetFileInformationByHandleEx(source.get(), FileBasicInfo, &info, sizeof info)) {
-    throw file_error(from);
-  }
+  if (!::GetFileInformationByHandleEx(source, FileBasicInfo, &info, sizeof info)) throw file_error(from);
   FILE_BASIC_INFO carried{};  // zero: left as it is
   carried.LastWriteTime = info.LastWriteTime;
   carried.FileAttributes = info.FileAttributes & kKeptAttributes;
@@ -212,7 +177,7 @@ void Replacement::finish_writing() {
 // ReplaceFileW gives the new file the old one's alternate streams: the old one's mark of the
 // Internet zone goes first. Where there is none, or the file system has no streams, nothing is done.
 void Replacement::drop_zone_mark() {
-  const DWORD code = deleted(target_ + L":Zone.Identifier");
+  const DWORD code = access_.remove(target_ + L":Zone.Identifier");
   if (code != ERROR_SUCCESS && code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND &&
       code != ERROR_INVALID_NAME && code != ERROR_NOT_SUPPORTED && code != ERROR_INVALID_FUNCTION) {
     throw file_error(path_, code);
@@ -227,8 +192,9 @@ void Replacement::commit() {
   const DWORD kept = base == INVALID_FILE_ATTRIBUTES ? 0 : base & kKeptAttributes;
   if (!::SetFileAttributesW(name_.c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL)) throw file_error(path_);
   if (!existed) {
-    const DWORD code = retried(
-        [&] { return moves_.move(name_, target_, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH); });
+    const DWORD code = access_.retried([&] {
+      return access_.calls().move(name_, target_, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    });
     if (code != ERROR_SUCCESS) throw file_error(path_, code);
     done_ = true;
     return;
@@ -240,7 +206,7 @@ void Replacement::commit() {
     discard_backup();
     return;
   }
-  if (!exists(target_)) fill_free_name();
+  if (access_.is_free(target_)) fill_free_name();
   if (!done_) throw file_error(path_, code);
 }
 
@@ -255,51 +221,53 @@ void Replacement::commit() {
 // So the old bytes are always whole under the real name or the backup's, and the new ones under the
 // temporary name. The failures that pass are tried again while the old file keeps the real name.
 DWORD Replacement::replace_in_place() {
-  return retried([&] { return moves_.replace(target_, name_, backup_); }, [&] { return exists(target_); });
+  return access_.retried([&] { return access_.calls().replace(target_, name_, backup_); },
+                         [&] { return !access_.is_free(target_); });
 }
 
 // The real name is free after a failed replace (1177): the new file takes it, as the replace meant
 // to; else the old one takes it back; else the backup keeps the old bytes for clean_up to put back.
+// Not as documented, the old file may be gone altogether: then the new one, the only copy left, takes
+// the backup's name, which clean_up puts back, where a temporary file is deleted.
 void Replacement::fill_free_name() {
-  if (retried([&] { return moves_.move(name_, target_, MOVEFILE_WRITE_THROUGH); }) == ERROR_SUCCESS) {
+  FileCalls& calls = access_.calls();
+  if (access_.retried([&] { return calls.move(name_, target_, MOVEFILE_WRITE_THROUGH); }) == ERROR_SUCCESS) {
     done_ = true;
     discard_backup();
     return;
   }
-  if (!exists(backup_)) {
-    keep_ = true;  // not as documented: the temporary file holds the only copy, and stays
+  if (access_.is_free(backup_)) {
+    keep_ = true;
+    access_.retried([&] { return calls.move(name_, backup_, MOVEFILE_WRITE_THROUGH); });
     return;
   }
-  retried([&] { return moves_.move(backup_, target_, MOVEFILE_WRITE_THROUGH); });
+  access_.retried([&] { return calls.move(backup_, target_, MOVEFILE_WRITE_THROUGH); });
 }
 
+// The new file has its place: a backup that can't go now (the old launcher mapped by a process that
+// started meanwhile, an antivirus reading it) is left for the next run's clean_up.
 void Replacement::discard_backup() {
-  const DWORD code = deleted(backup_);
-  if (code != ERROR_SUCCESS && code != ERROR_FILE_NOT_FOUND) throw file_error(backup_path_, code);
+  access_.remove(backup_);
 }
 
-void Replacement::clean_up(const std::string& path, FileMoves& moves) {
+void Replacement::clean_up(const std::string& path, FileAccess& access) {
   const std::size_t cut = path.find_last_of("\\/");
   const std::string folder = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
   const std::wstring name = win32::to_wide(path.substr(folder.size()));
   if (name.empty()) return;
   Leftovers leftovers = leftovers_of(path, folder, name);
-  auto& backups = leftovers.backups;
   const std::wstring target = file_path(path);
-  if (!backups.empty() && missing(target, path)) {
-    // The newest old copy takes the name again, without replacing a file that has come meanwhile.
-    const auto newest = std::max_element(backups.begin(), backups.end(), [](const auto& a, const auto& b) {
-      return ::CompareFileTime(&a.written, &b.written) < 0;
-    });
-    const DWORD code =
-        retried([&] { return moves.move(file_path(newest->path), target, MOVEFILE_WRITE_THROUGH); });
-    if (code != ERROR_SUCCESS) throw file_error(newest->path, code);
-    backups.erase(newest);
-  }
-  for (const auto* kind : {&leftovers.temporaries, &backups}) {
+  // A replace stopped between its two renames: the old content takes the name again.
+  if (!leftovers.backups.empty() && access.is_free(target))
+    put_back_newest(leftovers.backups, target, access);
+  for (const auto* kind : {&leftovers.backups, &leftovers.temporaries}) {
     for (const auto& leftover : *kind) {
-      const DWORD code = deleted(file_path(leftover.path));
-      if (code != ERROR_SUCCESS && code != ERROR_FILE_NOT_FOUND) throw file_error(leftover.path, code);
+      // One another program still holds is left for a later run: nothing of it is needed now.
+      const DWORD code = access.remove(file_path(leftover.path));
+      if (code != ERROR_SUCCESS && code != ERROR_FILE_NOT_FOUND && code != ERROR_ACCESS_DENIED &&
+          !passing(code)) {
+        throw file_error(leftover.path, code);
+      }
     }
   }
 }

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "patch/win32/file_moves.h"
+#include "patch/win32/file_access.h"
 #include "win32/scoped.h"
 
 namespace ludrimex::windows {
@@ -15,24 +15,26 @@ namespace ludrimex::windows {
 // place in a single step; deleted again unless it did, or unless it holds the only copy left.
 class Replacement {
  public:
-  // Refuses at once (RunError) a `path` that may not be written; `moves` puts the file in place.
-  Replacement(const std::string& path, FileMoves& moves);
+  // Refuses at once (RunError) a `path` that may not be written; `access` puts the file in place.
+  Replacement(const std::string& path, FileAccess& access);
   Replacement(const Replacement&) = delete;
   Replacement& operator=(const Replacement&) = delete;
   ~Replacement();
 
   void write(const std::string& bytes);
-  // The data of `from` and the time of its last write: nothing else of it (no alternate stream such
-  // as its Zone.Identifier), and the replaced file's own mark of the Internet zone goes too.
-  void copy_from(const std::string& from);
+  // The data of the open file `source` (named `from`) and the time of its last write: nothing else of
+  // it (no alternate stream such as its Zone.Identifier), and the replaced file's own mark of the
+  // Internet zone goes too.
+  void copy_from(HANDLE source, const std::string& from);
   // Puts the new content in place. Whatever fails, the old bytes or the new ones stay whole: under
-  // the real name, or the old ones under the backup name, which clean_up puts back.
+  // the real name, or under the backup's or the temporary file's name, which clean_up puts back.
   void commit();
 
   // System::clean_up_replace: what the replaces of `path` left behind when they were stopped.
-  static void clean_up(const std::string& path, FileMoves& moves);
+  static void clean_up(const std::string& path, FileAccess& access);
 
  private:
+  void create_temporary();
   void finish_writing();
   void drop_zone_mark();
   DWORD replace_in_place();
@@ -42,7 +44,7 @@ class Replacement {
   std::string path_;
   std::wstring target_;
   DWORD attributes_ = INVALID_FILE_ATTRIBUTES;
-  FileMoves& moves_;
+  FileAccess& access_;
   std::wstring name_;
   std::string backup_path_;
   std::wstring backup_;

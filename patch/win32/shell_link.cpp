@@ -20,11 +20,25 @@ constexpr int kWideCapacity = 65536;
 
 class LinkObject final : public ShellLink {
  public:
-  LinkObject(win32::ComPtr<IShellLinkW> link, win32::ComPtr<IPersistFile> file)
-      : link_(std::move(link)), file_(std::move(file)) {}
+  LinkObject(win32::ComPtr<IShellLinkW> link, win32::ComPtr<IPersistFile> file, FileAccess& access)
+      : link_(std::move(link)), file_(std::move(file)), access_(access) {}
 
+  // A shortcut the shell or an antivirus reads at this moment is read again, as any file the run
+  // opens.
   Status load(const std::string& path, std::uint32_t mode) override {
-    return file_->Load(win32::to_wide(path).c_str(), mode);
+    const std::wstring name = win32::to_wide(path);
+    HRESULT hr = S_OK;
+    access_.retried([&] {
+      hr = file_->Load(name.c_str(), mode);
+      if (hr == HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION) || hr == STG_E_SHAREVIOLATION) {
+        return static_cast<DWORD>(ERROR_SHARING_VIOLATION);
+      }
+      if (hr == HRESULT_FROM_WIN32(ERROR_LOCK_VIOLATION) || hr == STG_E_LOCKVIOLATION) {
+        return static_cast<DWORD>(ERROR_LOCK_VIOLATION);
+      }
+      return static_cast<DWORD>(ERROR_SUCCESS);
+    });
+    return hr;
   }
 
   Status get_path(std::span<char> buffer, std::uint32_t flags) override {
@@ -92,6 +106,7 @@ class LinkObject final : public ShellLink {
 
   win32::ComPtr<IShellLinkW> link_;
   win32::ComPtr<IPersistFile> file_;
+  FileAccess& access_;
 };
 
 }  // namespace
@@ -104,7 +119,7 @@ std::unique_ptr<ShellLink> WindowsSystem::create_link_object() {
   }
   auto file = link.as<IPersistFile>(IID_IPersistFile);
   if (!file) throw RunError(kCantCreateObject);
-  return std::make_unique<LinkObject>(std::move(link), std::move(file));
+  return std::make_unique<LinkObject>(std::move(link), std::move(file), access_);
 }
 
 }  // namespace ludrimex::windows

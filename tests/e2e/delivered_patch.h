@@ -66,8 +66,9 @@ inline std::map<std::string, std::string> contents(const fs::path& folder) {
 inline void wait_for_foreign_launchers() {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
   while (std::chrono::steady_clock::now() < deadline) {
+    const std::vector<posix::ProcessInfo> processes = posix::read_process_list().value();
     bool running = false;
-    for (const auto& process : posix::read_process_list())
+    for (const auto& process : processes)
       running = running || ::strcasecmp(process.exe_name.c_str(), "sorvanta.exe") == 0;
     if (!running) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(200));

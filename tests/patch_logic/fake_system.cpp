@@ -27,6 +27,7 @@ class FakeSnapshot : public ProcessSnapshot {
  private:
   bool fill(const std::string& operation, ProcessEntry& entry, std::size_t index) {
     system_.enter(operation, std::to_string(entry.size));
+    if (system_.process_walk_fails) throw RunError(kPathFileAccessError, kProcessListName);
     if (index >= system_.processes.size()) return false;
     entry.exe_file = system_.processes[index];
     next_ = index + 1;
@@ -44,7 +45,7 @@ class FakeLink : public ShellLink {
   Status load(const std::string& path, std::uint32_t mode) override {
     system_.enter("load", path + ", " + std::to_string(mode), path);
     const auto found = system_.shortcuts.find(path);
-    if (found == system_.shortcuts.end()) return kFail;
+    if (found == system_.shortcuts.end() || !system_.files.count(path)) return kFail;
     shortcut_ = found->second;
     return kOk;
   }
@@ -145,11 +146,22 @@ void FakeSystem::change_disk() {
 void FakeSystem::replace(const std::string& path, const std::string& bytes) {
   require_folder_of(path);
   const std::string temporary = path + kTemporary + std::to_string(process);
+  const std::string backup = path + kBackup + std::to_string(process);
   change_disk();
   files[temporary] = bytes;
+  const bool existed = files.count(path) != 0;
+  if (existed) {
+    change_disk();
+    files[backup] = files[path];
+    files.erase(path);
+  }
   change_disk();
   files[path] = bytes;
   files.erase(temporary);
+  if (existed) {
+    change_disk();
+    files.erase(backup);
+  }
 }
 
 std::string FakeSystem::special_folder(const std::string& name) {
@@ -173,6 +185,29 @@ std::unique_ptr<RunLock> FakeSystem::lock_single_run(const std::string& name) {
     FakeSystem& system_;
   };
   return another_run ? nullptr : std::make_unique<Held>(*this);
+}
+
+FolderLock FakeSystem::lock_folder(const std::string& folder) {
+  enter("lock_folder", folder, folder);
+  if (!folders.count(folder)) throw RunError(kPathNotFound, folder);
+  if (held_folders.count(folder)) return {FolderLockState::kHeld, nullptr};
+  if (unwritable_folders.count(folder)) return {FolderLockState::kNotWritable, nullptr};
+  struct Held : RunLock {
+    explicit Held(FakeSystem& system) : system_(system) {}
+    ~Held() override { system_.calls.push_back("unlock_folder()"); }
+    FakeSystem& system_;
+  };
+  return {FolderLockState::kLocked, std::make_unique<Held>(*this)};
+}
+
+Elevation FakeSystem::elevation() {
+  enter("elevation", "");
+  return elevation_state;
+}
+
+std::optional<int> FakeSystem::run_elevated() {
+  enter("run_elevated", "");
+  return elevated_status;
 }
 
 void FakeSystem::bind_toolkit(const std::string& library) {
@@ -208,6 +243,7 @@ bool FakeSystem::is_absolute_path(const std::string& path) {
 std::unique_ptr<ProcessSnapshot> FakeSystem::create_process_snapshot(std::uint32_t flags,
                                                                      std::uint32_t process_id) {
   enter("create_process_snapshot", std::to_string(flags) + ", " + std::to_string(process_id));
+  if (failing_snapshots.count(flags)) return nullptr;
   return std::make_unique<FakeSnapshot>(*this);
 }
 
@@ -281,16 +317,56 @@ void FakeSystem::copy_file(const std::string& from, const std::string& to) {
 
 void FakeSystem::clean_up_replace(const std::string& path) {
   enter("clean_up_replace", path, path);
-  const std::string mark = path + kTemporary;
-  for (auto file = files.lower_bound(mark); file != files.end() && file->first.starts_with(mark);) {
+  const std::string backups = path + kBackup;
+  const auto backup = files.lower_bound(backups);
+  if (!files.count(path) && backup != files.end() && backup->first.starts_with(backups)) {
     change_disk();
-    file = files.erase(file);
+    files[path] = backup->second;
+    files.erase(backup);
+  }
+  for (const std::string& mark : {path + kTemporary, backups}) {
+    for (auto file = files.lower_bound(mark); file != files.end() && file->first.starts_with(mark);) {
+      change_disk();
+      file = files.erase(file);
+    }
   }
 }
 
 std::string FakeSystem::short_date() {
   enter("short_date", "");
   return date;
+}
+
+// Stands in for the ANSI code page 1252 as Latin-1: a character beyond U+00FF becomes '?'.
+std::string FakeSystem::to_log_text(const std::string& text) {
+  enter("to_log_text", text);
+  std::string bytes;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    const bool latin1 = length == 2 && lead <= 0xC3;
+    bytes += length == 1 ? text[i]
+             : latin1
+                 ? static_cast<char>(((lead & 0x03) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3F))
+                 : '?';
+    i += length;
+  }
+  return bytes;
+}
+
+std::string FakeSystem::from_log_text(const std::string& bytes) {
+  enter("from_log_text", bytes);
+  std::string text;
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      text += c;
+    } else {
+      text += static_cast<char>(0xC0 | (byte >> 6));
+      text += static_cast<char>(0x80 | (byte & 0x3F));
+    }
+  }
+  return text;
 }
 
 std::string FakeSystem::app_path() {

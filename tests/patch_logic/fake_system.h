@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <string>
@@ -48,17 +49,25 @@ struct Killed {};
 class FakeSystem : public System {
  public:
   // A replace writes its new content beside the file, under the file's name, this mark and the number
-  // of the process, until it takes the file's place.
+  // of the process, until it takes the file's place; a file it replaces goes to its backup name
+  // first, as Windows replaces a file: two renames, the backup deleted last.
   static constexpr const char* kTemporary = ".new-";
+  static constexpr const char* kBackup = ".old-";
 
   std::string programs = R"(C:\Users\Anna\Menu Start\Programmi)";
   std::string app_folder = R"(D:\Patch)";
   std::string date = "06/12/2026";
   std::set<std::string> folders;
   std::map<std::string, std::string> files;
-  std::set<std::string> hidden;                   // files Dir misses without the hidden attribute
-  std::set<std::string> others;                   // FIFOs and devices
-  bool another_run = false;                       // another process holds the single-run lock
+  std::set<std::string> hidden;              // files Dir misses without the hidden attribute
+  std::set<std::string> others;              // FIFOs and devices
+  bool another_run = false;                  // another process holds the single-run lock
+  std::set<std::string> held_folders;        // locked by another run
+  std::set<std::string> unwritable_folders;  // this user may not create files there
+  Elevation elevation_state = Elevation::kNone;
+  std::optional<int> elevated_status = 0;         // what the elevated run ends with; nothing: declined
+  std::set<std::uint32_t> failing_snapshots;      // snapshot flags that can't be taken
+  bool process_walk_fails = false;                // the walk of a snapshot taken fails
   std::map<std::string, FakeShortcut> shortcuts;  // by .lnk path
   std::map<std::string, FakeToolkit> toolkits;    // by probe name ("VB6STKIT")
   std::vector<std::array<char, 260>> processes;
@@ -67,8 +76,9 @@ class FakeSystem : public System {
   std::vector<std::string> calls;  // "operation(arguments)"
   std::vector<Box> boxes;
   // The run is killed on entry to its `kill_at`-th change of the disk (from 1; 0 never): that change
-  // and every one after it throw Killed without happening. Each replace is two changes (its temporary
-  // file, then the rename), a delete one.
+  // and every one after it throw Killed without happening. A replace of a file that exists is four
+  // changes (its temporary file, the old one to the backup, the new one to the name, the backup
+  // deleted), of one that doesn't two; a delete one.
   int kill_at = 0;
   int disk_changes = 0;  // made so far
   int process = 1;       // of the run, in the names of its temporary files
@@ -85,6 +95,9 @@ class FakeSystem : public System {
   std::string special_folder(const std::string& name) override;
   std::string dir(const std::string& path, int attributes) override;
   std::unique_ptr<RunLock> lock_single_run(const std::string& name) override;
+  FolderLock lock_folder(const std::string& folder) override;
+  Elevation elevation() override;
+  std::optional<int> run_elevated() override;
   std::unique_ptr<ProcessSnapshot> create_process_snapshot(std::uint32_t flags,
                                                            std::uint32_t process_id) override;
   std::unique_ptr<ShellLink> create_link_object() override;
@@ -105,6 +118,8 @@ class FakeSystem : public System {
   void copy_file(const std::string& from, const std::string& to) override;
   void clean_up_replace(const std::string& path) override;
   std::string short_date() override;
+  std::string to_log_text(const std::string& text) override;
+  std::string from_log_text(const std::string& bytes) override;
   std::string app_path() override;
   int message_box(const std::string& text, const std::string& title, int style) override;
   void do_events() override;

@@ -27,6 +27,15 @@ TEST_F(Log, RecordsAPatchAsOneFixedWidthLineAfterTheLastByte) {
   sys.date = "6 dicembre 2026";                           // written whole, read back cut
   EXPECT_EQ(install(2), "");
   EXPECT_EQ(sys.files[log], "1         06/12/2026\r\n2         6 dicembre 2026\r\n");
+  // In the code page of the log, whose columns count its characters: shown back whole.
+  sys.date =
+      "mar. 08 d\xC3\xA9"
+      "c. 2026";
+  EXPECT_EQ(install(3), "");
+  EXPECT_TRUE(
+      sys.files[log].ends_with("3         mar. 08 d\xE9"
+                               "c. 2026\r\n"));
+  EXPECT_EQ(install(3), "Hai già installato questa patch in data mar. 08 d\xC3\xA9");
 
   EXPECT_TRUE(sys.boxes.empty());
 }

@@ -1,5 +1,7 @@
 // The whole run: its two refusals, the process scan, its order, and how it ends.
 #include <algorithm>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,15 +30,19 @@ TEST_F(PatchRun, InstallsThePatchAndSaysSo) {
       "create_process_snapshot(15, 0)",
       "process_first(" + std::to_string(sizeof(ProcessEntry)) + ")",
       "close_snapshot()",
-      "load(" + shortcut + ", 0)",
-      "clean_up_replace(" + log + ")",
+      "clean_up_replace(" + shortcut + ")",
       "clean_up_replace(" + a + "\\Veltrano Disinstallazione.lnk)",
+      "load(" + shortcut + ", 0)",
+      "lock_folder(" + html + ")",
+      "clean_up_replace(" + log + ")",
+      "clean_up_replace(" + html + "\\Sorvanta.exe)",
       "file_kind(" + log + ")",
       "app_path()",
       "copy_file(D:\\Patch\\Sorvanta.exe -> " + html + "\\Sorvanta.exe)",
       "delete_file(" + a + "\\Veltrano Disinstallazione.lnk)",
       "write_file(" + log + ")",
       "message_box(Patch installata con successo!, Dastrel, 64)",
+      "unlock_folder()",
       "unlock()"};
   auto at = sys.calls.begin();
   for (const auto& milestone : milestones) {
@@ -47,22 +53,31 @@ TEST_F(PatchRun, InstallsThePatchAndSaysSo) {
 }
 
 // A run killed on entry to any of its changes of the disk, then run again: the second run installs
-// the patch in full, with one record and nothing left behind.
+// the patch in full, with one record and nothing left behind. A kill between a replace's two renames
+// leaves the file missing beside its backup, the catalogue shortcut too.
 TEST_F(PatchRun, KilledAtAnyChangeOfTheDiskTheNextRunFinishesTheInstall) {
-  const std::string log_before = record_line(kPatchNumber - 1, "01/01/2026");
-  sys.files[log] = log_before;
-  FakeSystem whole = sys;
-  ASSERT_EQ(run_ludrimex(whole), kInstalled);
-  // Nine replaces of two steps each (the log written as it is, the launcher, three shortcuts made and
-  // three copied, the record) and three deletes.
-  ASSERT_EQ(whole.disk_changes, 2 * 9 + 3);
-  for (int kill = 1; kill <= whole.disk_changes; ++kill) {
-    FakeSystem run = sys;
-    run.kill_at = kill;
-    EXPECT_THROW(run_ludrimex(run), Killed) << kill;
-    run.restart();
-    EXPECT_EQ(run_ludrimex(run), kInstalled) << "killed on entry to change " << kill << ": " << run.boxes[0];
-    EXPECT_EQ(unpatched(run, log_before), "") << "killed on entry to change " << kill;
+  // Each replace of a file that is there is four changes, of a new one two, a delete one: the log
+  // written as it is and recorded, the launcher, three shortcuts made, copied and deleted.
+  const std::vector<std::pair<std::optional<std::string>, int>> logs = {
+      {std::nullopt, 4 + 3 * (2 + 4 + 1) + 2},
+      {record_line(kPatchNumber - 1, "01/01/2026"), 4 * 2 + 4 + 3 * (2 + 4 + 1)}};
+  for (const auto& [log_before, changes] : logs) {
+    if (log_before) sys.files[log] = *log_before;
+    FakeSystem whole = sys;
+    ASSERT_EQ(run_ludrimex(whole), kInstalled);
+    ASSERT_EQ(whole.disk_changes, changes);
+    for (int kill = 1; kill <= whole.disk_changes; ++kill) {
+      FakeSystem run = sys;
+      run.kill_at = kill;
+      EXPECT_THROW(run_ludrimex(run), Killed) << kill;
+      run.restart();
+      // Killed once the record was in place, the patch is refused as installed: the state says whether
+      // it really is.
+      const int status = run_ludrimex(run);
+      EXPECT_TRUE(status == kInstalled || (status == kRefused && run.boxes[0].text.starts_with("Hai già")))
+          << "killed on entry to change " << kill << ": " << run.boxes[0];
+      EXPECT_EQ(unpatched(run, log_before.value_or("")), "") << "killed on entry to change " << kill;
+    }
   }
 }
 
@@ -98,6 +113,89 @@ TEST_F(PatchRun, RefusesWhenTheCatalogueIsNotInstalled) {
     EXPECT_EQ(run->boxes, box("Non hai installato il catalogo. La patch non può essere creata", 16));
     EXPECT_TRUE(run->calls_of({"create_process_snapshot"}).empty());
     EXPECT_EQ(run->files, files);
+  }
+}
+
+// One run at a time in the HTML folder itself, whoever runs it; a folder this user may not write is
+// handed to an administrator's run of the same user where there can be one, else refused, naming it.
+TEST_F(PatchRun, TheHtmlFolderIsLockedAndWrittenOnlyWithTheRightsItNeeds) {
+  const std::string another =
+      "Un'altra installazione della patch è già in corso. Attendere che finisca e "
+      "rieseguire la patch!";
+  const std::string administrator =
+      "Solo un amministratore può modificare la cartella del catalogo:\n" + html +
+      "\nChiedere a un amministratore di consentire a questo utente di scrivere "
+      "nella cartella, poi rieseguire la patch!";
+  struct Case {
+    const char* what;
+    std::function<void(FakeSystem&)> arrange;
+    int status;
+    std::vector<Box> boxes;
+    bool elevated = false;  // handed over to the elevated run
+  };
+  const std::vector<Case> cases = {
+      {"held", [&](FakeSystem& s) { s.held_folders.insert(html); }, kRefused, box(another, 16)},
+      {"standard user", [&](FakeSystem& s) { s.unwritable_folders.insert(html); }, kRefused,
+       box(administrator, 16)},
+      {"administrator, filtered",
+       [&](FakeSystem& s) {
+         s.unwritable_folders.insert(html);
+         s.elevation_state = Elevation::kAvailable;
+         s.elevated_status = kInstalled;
+       },
+       kInstalled,
+       {},
+       true},
+      {"administrator, declined",
+       [&](FakeSystem& s) {
+         s.unwritable_folders.insert(html);
+         s.elevation_state = Elevation::kAvailable;
+         s.elevated_status = std::nullopt;
+       },
+       kRefused, box(administrator, 16), true},
+      {"administrator in full, still denied",
+       [&](FakeSystem& s) {
+         s.unwritable_folders.insert(html);
+         s.elevation_state = Elevation::kFull;
+       },
+       kFailed, box("Errore 70: Autorizzazione negata\n" + html, 16, "Ludrimex")},
+  };
+  for (const auto& c : cases) {
+    FakeSystem run = sys;
+    run.files[log + FakeSystem::kTemporary + "7"] = "part of a log";  // left for the run that may write
+    c.arrange(run);
+    const auto before = run.files;
+    EXPECT_EQ(run_ludrimex(run), c.status) << c.what;
+    EXPECT_EQ(run.boxes, c.boxes) << c.what;
+    if (c.status != kInstalled || c.elevated) {
+      EXPECT_EQ(run.files, before) << c.what;
+      EXPECT_TRUE(run.calls_of({"file_kind"}) == std::vector<std::string>{"file_kind(" + shortcut + ")"})
+          << c.what;
+    }
+    const std::vector<std::string> handed = {"unlock()", "run_elevated()"};
+    EXPECT_EQ(run.calls_of({"unlock", "run_elevated"}),
+              std::vector<std::string>(handed.begin(), handed.begin() + (c.elevated ? 2 : 1)))
+        << c.what;
+  }
+}
+
+// A process list that can't be read is no proof that the launcher is not running.
+TEST_F(PatchRun, AProcessListThatCantBeReadStopsTheRun) {
+  FakeSystem process_list_only = sys;
+  process_list_only.failing_snapshots = {kSnapAll};
+  process_list_only.add_process("Sorvanta.exe");
+  EXPECT_EQ(run_ludrimex(process_list_only), kRefused);
+  EXPECT_EQ(process_list_only.calls_of({"create_process_snapshot"}),
+            (std::vector<std::string>{"create_process_snapshot(15, 0)", "create_process_snapshot(2, 0)"}));
+
+  FakeSystem none = sys, cut_short = sys;
+  none.failing_snapshots = {kSnapAll, kSnapProcess};
+  cut_short.process_walk_fails = true;
+  for (auto* run : {&none, &cut_short}) {
+    EXPECT_EQ(run_ludrimex(*run), kFailed);
+    EXPECT_EQ(run->boxes,
+              box("Errore 75: Errore di accesso al percorso/file\nelenco dei processi", 16, "Ludrimex"));
+    EXPECT_EQ(run->files, sys.files);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "patch/program.h"
 #include "tests/patch_logic/installation.h"
 
 namespace ludrimex::testing {
@@ -27,8 +28,8 @@ TEST_F(Update, RepairsTheFolderReadFromTheShortcut) {
     sys.calls.clear();
     // Captured by an init-capture: clang 14 cannot capture a structured binding itself.
     error_of([&, &path = Path] { form.correzione_path(path, a); });  // the folder need not exist here
-    ASSERT_FALSE(sys.calls_of({"file_kind"}).empty());
-    EXPECT_EQ(sys.calls_of({"file_kind"}).front(), "file_kind(" + folder + "\\patch.txt)") << Path;
+    ASSERT_FALSE(sys.calls_of({"lock_folder"}).empty());
+    EXPECT_EQ(sys.calls_of({"lock_folder"}).front(), "lock_folder(" + folder + ")") << Path;
   }
 }
 
@@ -66,21 +67,24 @@ TEST_F(Update, ReplacesTheLauncherThenEachShortcutRowByRowThenRecords) {
 }
 
 // Before anything is read, what an earlier run may have left half done of each file the run replaces
-// is put right.
-TEST_F(Update, CleansUpEveryFileItReplacesFirst) {
-  for (const auto& title : titles) {
-    sys.files[a + "\\" + title + ".lnk" + FakeSystem::kTemporary + "7"] = "part of a shortcut";
-    sys.files[group + "\\" + title + ".lnk" + FakeSystem::kTemporary + "7"] = "part of a shortcut";
-  }
-  sys.files[log + FakeSystem::kTemporary + "7"] = "part of a log";
-  sys.files[html + "\\Sorvanta.exe" + FakeSystem::kTemporary + "7"] = "part of a launcher";
-  form.correzione_path(as_read(html), a);
+// is put right: the catalogue shortcut itself may be missing beside its backup.
+TEST_F(Update, CleansUpEveryFileItReplacesBeforeReadingIt) {
+  std::vector<std::string> replaced = {log, html + "\\Sorvanta.exe"};
+  for (const auto& title : titles)
+    replaced.insert(replaced.end(), {a + "\\" + title + ".lnk", group + "\\" + title + ".lnk"});
+  for (const auto& file : replaced) sys.files[file + FakeSystem::kTemporary + "7"] = "a part";
+  sys.files[shortcut + FakeSystem::kBackup + "7"] = sys.files[shortcut];
+  sys.files.erase(shortcut);
+
+  ASSERT_EQ(run_ludrimex(sys), kInstalled) << sys.boxes[0];
   EXPECT_EQ(unpatched(sys, ""), "");
-  const auto cleaned = sys.calls_of({"clean_up_replace"});
-  ASSERT_EQ(cleaned.size(), 8u);
-  EXPECT_EQ(cleaned.front(), "clean_up_replace(" + log + ")");
-  const auto first_read = std::find(sys.calls.begin(), sys.calls.end(), "file_kind(" + log + ")");
-  EXPECT_EQ(std::find(first_read, sys.calls.end(), cleaned.back()), sys.calls.end());
+  for (const auto& file : replaced) {
+    const auto cleaned = std::find(sys.calls.begin(), sys.calls.end(), "clean_up_replace(" + file + ")");
+    const auto read = std::find_if(sys.calls.begin(), sys.calls.end(), [&](const std::string& call) {
+      return call.find("(" + file) != std::string::npos && !call.starts_with("clean_up_replace");
+    });
+    EXPECT_LT(cleaned, read) << file;
+  }
 }
 
 // A refusal is shown in the run's own box and touches nothing; a hidden log is found all the same.
@@ -147,14 +151,23 @@ TEST_F(Update, ALogThatCantTakeTheRecordStopsTheRunBeforeTheUpdate) {
   EXPECT_TRUE(sys.calls_of({"copy_file", "delete_file", "create_shell_link"}).empty());
 }
 
-TEST_F(Update, AShortcutTheToolkitDidNotMakeStopsTheRunAtItsRow) {
+// The toolkit's failure is named, and nothing lying in the Programs folder is taken for its shortcut.
+TEST_F(Update, AShortcutTheToolkitDidNotMakeStopsTheRunAtItsRowNamingTheToolkit) {
+  FakeSystem run = sys;
   sys.toolkits["STKIT432"].result = 0;
-  sys.files[a + "\\Veltrano Catalogo.lnk"] = "left by an earlier run";  // copied instead
+  sys.files[a + "\\Veltrano Catalogo.lnk"] = "left by an earlier run";
   EXPECT_EQ(error_of([&] { form.correzione_path(as_read(html), a); }),
-            "53 " + a + "\\Veltrano Aggiornamento.lnk");
-  EXPECT_EQ(sys.files[group + "\\Veltrano Catalogo.lnk"], "left by an earlier run");
-  EXPECT_EQ(sys.files[group + "\\Veltrano Aggiornamento.lnk"], "old shortcut");
+            "75 STKIT432.DLL: Veltrano Catalogo.lnk");
+  EXPECT_EQ(sys.files[group + "\\Veltrano Catalogo.lnk"], "old shortcut");
+  EXPECT_EQ(sys.files[a + "\\Veltrano Catalogo.lnk"], "left by an earlier run");
   EXPECT_FALSE(sys.files.count(log));
+
+  // A copy that fails is the error reported, whatever the removal of the toolkit's file then meets.
+  run.fail("copy_file", 2, kDiskFull);
+  run.fail("delete_file", 1, kPermissionDenied);
+  Form1 second(run);
+  EXPECT_EQ(error_of([&] { second.correzione_path(as_read(html), a); }),
+            "61 " + group + "\\Veltrano Catalogo.lnk");
 }
 
 // Everything that would stop the update half way and can be known stops it before the first write,
@@ -165,11 +178,16 @@ TEST_F(Update, WhatCanBeKnownIsCheckedBeforeTheFirstWrite) {
                                "\xC4\x88"
                                R"(\progetto_html)";  // not in the code page
   const std::string long_folder = R"(C:\)" + std::string(240, 'c');
+  const std::string far_programs = R"(C:\Users\)"
+                                   "\xC4\x88"
+                                   R"(\Menu Start\Programmi)";
   struct Case {
     const char* what;
     std::function<void(FakeSystem&)> arrange;
     std::string error;
-    std::string folder = {};  // the installation, when not the usual one
+    std::string folder = {};      // the installation, when not the usual one
+    std::string programs = {};    // the Programs folder, when not the usual one
+    bool before_the_log = false;  // found before the log is judged
   };
   const std::vector<Case> cases = {
       {"no launcher delivered", [&](FakeSystem& s) { s.files.erase(nuovo); }, "53 " + nuovo},
@@ -183,7 +201,9 @@ TEST_F(Update, WhatCanBeKnownIsCheckedBeforeTheFirstWrite) {
        "52 " + accented + "\\Sorvanta.exe", accented},
       {"folder too long", [&](FakeSystem& s) { s.folders.insert(long_folder); },
        "52 " + long_folder + "\\VeltranoCatalogoUpdate.exe", long_folder},
-      {"folder missing", [&](FakeSystem& s) { s.folders.erase(html); }, "76 " + html},
+      {"folder missing", [&](FakeSystem& s) { s.folders.erase(html); }, "76 " + html, "", "", true},
+      {"Programs folder not in the code page", [](FakeSystem&) {},
+       "52 " + far_programs + "\\Veltrano Catalogo.lnk", "", far_programs},
       {"log a FIFO", [&](FakeSystem& s) { s.others.insert(log); }, "75 " + log},
       {"log a folder", [&](FakeSystem& s) { s.folders.insert(log); }, "75 " + log},
   };
@@ -192,14 +212,15 @@ TEST_F(Update, WhatCanBeKnownIsCheckedBeforeTheFirstWrite) {
       FakeSystem run = sys;
       c.arrange(run);
       const std::string folder = c.folder.empty() ? html : c.folder;
+      const std::string programs = c.programs.empty() ? a : c.programs;
       if (recorded) run.files[folder + "\\patch.txt"] = record_line(kPatchNumber, "01/01/2026");
       const auto before = run.files;
       Form1 form1(run);
-      if (recorded && !c.error.ends_with(log)) {
-        EXPECT_EQ(end_status([&] { form1.correzione_path(as_read(folder), a); }), kRefused) << c.what;
+      if (recorded && !c.error.ends_with(log) && !c.before_the_log) {
+        EXPECT_EQ(end_status([&] { form1.correzione_path(as_read(folder), programs); }), kRefused) << c.what;
         continue;
       }
-      EXPECT_EQ(error_of([&] { form1.correzione_path(as_read(folder), a); }), c.error) << c.what;
+      EXPECT_EQ(error_of([&] { form1.correzione_path(as_read(folder), programs); }), c.error) << c.what;
       EXPECT_EQ(run.files, before) << c.what;
       EXPECT_TRUE(run.calls_of({"write_file", "copy_file", "delete_file", "create_shell_link"}).empty());
     }

@@ -116,7 +116,9 @@ TEST(ProcSnapshot, ExeLinkElseCommName) {
   fs::create_directories(proc.path() / "self");
   test_support::write_file(proc.path() / "uptime", "1.0 2.0\n");
 
-  const auto processes = posix::read_process_list(proc.path().string());
+  const auto listed = posix::read_process_list(proc.path().string());
+  ASSERT_TRUE(listed);
+  const auto& processes = *listed;
   ASSERT_EQ(processes.size(), 2u);
   EXPECT_EQ(processes[0].process_id, 7u);
   EXPECT_EQ(processes[0].exe_name, "kworker/0:1");
@@ -125,7 +127,7 @@ TEST(ProcSnapshot, ExeLinkElseCommName) {
   EXPECT_EQ(processes[1].exe_name, "Sorvanta.exe");
   EXPECT_EQ(processes[1].parent_process_id, 7u);
   EXPECT_EQ(processes[1].threads, 12u);
-  EXPECT_TRUE(posix::read_process_list((proc.path() / "none").string()).empty());
+  EXPECT_FALSE(posix::read_process_list((proc.path() / "none").string()));  // no list is no proof
 }
 
 TEST(ProcSnapshot, TheNameFieldIsAlwaysTerminated) {

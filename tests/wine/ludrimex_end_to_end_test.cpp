@@ -278,7 +278,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 }},
                       Unchanged{"AnotherRunUnderWay", kRefused,
                                 [](auto& test) {
-                                  test.held_mutex.reset(::CreateMutexW(nullptr, TRUE, L"Local\\Ludrimex"));
+                                  test.held_mutex.reset(::CreateMutexW(nullptr, TRUE, L"Global\\Ludrimex"));
                                   return test.html;
                                 }}),
     [](const auto& param_info) { return std::string(param_info.param.name); });

@@ -4,16 +4,19 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "patch/errors.h"
 #include "patch/system.h"
+#include "patch/win32/platform_system.h"
 #include "tests/support/run_error.h"
 #include "tests/wine/wine_support.h"
 #include "win32/scoped.h"
@@ -22,11 +25,20 @@
 namespace {
 
 using namespace wine_test;
+using ludrimex::ErrorNumber;
 using ludrimex::RunError;
+
+// A run's System that waits `budget` in all for files other programs hold.
+std::unique_ptr<ludrimex::System> system_waiting(std::chrono::milliseconds budget,
+                                                 std::unique_ptr<ludrimex::windows::FileCalls> calls =
+                                                     std::make_unique<ludrimex::windows::SystemFileCalls>()) {
+  return std::make_unique<ludrimex::windows::WindowsSystem>(std::move(calls), budget);
+}
 
 class WindowsSystemTest : public ::testing::Test {
  protected:
-  std::unique_ptr<ludrimex::System> system = ludrimex::make_platform_system();
+  // A failure that would pass is not waited for long here.
+  std::unique_ptr<ludrimex::System> system = system_waiting(std::chrono::milliseconds(300));
   ScratchFolder scratch;
 };
 
@@ -410,6 +422,136 @@ TEST_F(WindowsSystemTest, FilesKeepEveryByteAndFailuresNameTheFile) {
             std::pair(ludrimex::kPermissionDenied, installed));
 }
 
+// Holds `file` open with no sharing, as the shell, the indexer or an antivirus does for a moment,
+// from now until `ms` have passed.
+class Holder {
+ public:
+  Holder(const fs::path& file, DWORD ms)
+      : file_(::CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)),
+        release_([this, ms] {
+          ::Sleep(ms);
+          file_.reset();
+        }) {}
+  Holder(const Holder&) = delete;
+  Holder& operator=(const Holder&) = delete;
+  ~Holder() { release_.join(); }
+  bool holds() const { return static_cast<bool>(file_); }
+
+ private:
+  win32::KernelHandle file_;
+  std::thread release_;
+};
+
+// Every open and delete of a file another program holds is tried again, within one budget for the run;
+// a file held longer is named as in use.
+TEST_F(WindowsSystemTest, AFileHeldForAMomentIsWaitedForAndOneHeldLongerIsNamed) {
+  const fs::path log = scratch / L"patch.txt", delivered = scratch / L"nuovo.exe",
+                 link = scratch / L"Voce.lnk";
+  struct Case {
+    const char* what;
+    fs::path held;
+    std::function<void(ludrimex::System&)> step;
+  };
+  const std::vector<Case> cases = {
+      {"read", log, [&](ludrimex::System& s) { EXPECT_EQ(s.read_file(u8(log)), "vecchio"); }},
+      {"write", log, [&](ludrimex::System& s) { s.write_file(u8(log), "nuovo"); }},
+      {"copy from", delivered, [&](ludrimex::System& s) { s.copy_file(u8(delivered), u8(log)); }},
+      {"delete", log, [&](ludrimex::System& s) { s.delete_file(u8(log)); }},
+      {"shortcut", link,
+       [&](ludrimex::System& s) {
+         if (ludrimex::failed(s.create_link_object()->load(u8(link), ludrimex::kStgmRead)))
+           throw RunError(ludrimex::kPermissionDenied, u8(link));
+       }},
+  };
+  for (const auto& c : cases) {
+    for (const bool briefly : {true, false}) {
+      std::ofstream(log, std::ios::binary) << "vecchio";
+      std::ofstream(delivered, std::ios::binary) << "nuovo";
+      write_link(link, {.target = L"C:\\Sorvanta.exe"});
+      const auto waiting = system_waiting(std::chrono::milliseconds(briefly ? 3000 : 200));
+      const Holder holder(c.held, briefly ? 300 : 800);
+      ASSERT_TRUE(holder.holds()) << c.what;
+      const auto [number, subject] = run_error_of([&] { c.step(*waiting); });
+      if (briefly) {
+        EXPECT_EQ(number, ErrorNumber{}) << c.what << ": " << subject;
+      } else {
+        EXPECT_EQ(std::pair(number, subject), std::pair(ludrimex::kPermissionDenied, u8(c.held))) << c.what;
+      }
+    }
+  }
+}
+
+// The HTML folder's lock: a hidden file of its own that no other process can open meanwhile and that
+// goes with its last handle; a folder this process may not write is told apart, and so is the lock
+// file of a run just ended that is still pending delete (as Windows before POSIX delete semantics
+// keeps it while another program reads it; Wine deletes at once).
+TEST_F(WindowsSystemTest, TheFolderLockGoesWithTheRunAndTellsHeldFromNotWritable) {
+  const std::string folder = u8(scratch.path());
+  {
+    const auto held = system->lock_folder(folder);
+    ASSERT_EQ(held.state, ludrimex::FolderLockState::kLocked);
+    EXPECT_EQ(::GetFileAttributesW((scratch / L"Ludrimex.lock").c_str()) & FILE_ATTRIBUTE_HIDDEN,
+              static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(system->lock_folder(folder).state, ludrimex::FolderLockState::kHeld);
+  }
+  EXPECT_TRUE(fs::is_empty(scratch.path()));
+  std::ofstream(scratch / L"file") << "x";
+  for (const std::string& missing : {u8(scratch / L"manca"), u8(scratch / L"file")}) {
+    EXPECT_EQ(run_error_of([&] { system->lock_folder(missing); }),
+              std::pair(ludrimex::kPathNotFound, missing));
+  }
+
+  // Creating the lock answers "access denied": for good, or, when its name is `pending` delete, until
+  // it has been looked at `denied` times.
+  class DeniedLock final : public ludrimex::windows::SystemFileCalls {
+   public:
+    DeniedLock(int denied, bool pending) : denied_(denied), pending_(pending) {}
+    DWORD attributes(const std::wstring& path, DWORD& attributes) override {
+      if (pending_ && denied_ > 0 && path.ends_with(L"Ludrimex.lock")) {
+        --denied_;
+        return ERROR_ACCESS_DENIED;
+      }
+      return SystemFileCalls::attributes(path, attributes);
+    }
+    DWORD create(const std::wstring& path, DWORD access, DWORD share, DWORD disposition, DWORD flags,
+                 win32::KernelHandle& file) override {
+      if (denied_ > 0 && path.ends_with(L"Ludrimex.lock")) return ERROR_ACCESS_DENIED;
+      return SystemFileCalls::create(path, access, share, disposition, flags, file);
+    }
+
+   private:
+    int denied_;
+    bool pending_;
+  };
+  const std::array<std::tuple<int, bool, ludrimex::FolderLockState>, 3> cases{{
+      {1000, false, ludrimex::FolderLockState::kNotWritable},  // not this user's to write
+      {3, true, ludrimex::FolderLockState::kLocked},           // pending delete for a moment
+      {1000, true, ludrimex::FolderLockState::kNotWritable},   // for longer than the run waits
+  }};
+  for (const auto& [denied, pending, state] : cases) {
+    const auto denying =
+        system_waiting(std::chrono::milliseconds(500), std::make_unique<DeniedLock>(denied, pending));
+    EXPECT_EQ(denying->lock_folder(folder).state, state) << denied << pending;
+  }
+}
+
+// The log's text is the ANSI code page's (Wine's: 1252), whatever the user's short date holds.
+TEST_F(WindowsSystemTest, LogTextIsTheAnsiCodePagesAndWhatItLacksBecomesAQuestionMark) {
+  ASSERT_EQ(::GetACP(), 1252u);
+  EXPECT_EQ(system->to_log_text("mar. 08 d\xC3\xA9"
+                                "c. 2026"),
+            "mar. 08 d\xE9"
+            "c. 2026");
+  EXPECT_EQ(system->to_log_text("\xD0\x9A\xCE\xA9 06/12"), "?? 06/12");  // no best fit: not "KO"
+  EXPECT_EQ(system->from_log_text("08 d\xE9"), "08 d\xC3\xA9");
+  EXPECT_EQ(system->from_log_text(""), "");
+}
+
+// Wine runs every program with an administrator's full token; UAC's split token can't be shown here.
+TEST_F(WindowsSystemTest, ElevationFollowsTheProcessToken) {
+  EXPECT_EQ(system->elevation(), ludrimex::Elevation::kFull);
+}
+
 struct CopyCase {
   DWORD from, to, after;  // attributes; `to` 0: no file there yet
 };
@@ -494,9 +636,9 @@ TEST_F(WindowsSystemTest, TheRunLockIsHeldByOneAtATimeAndAnAbandonedOneIsTaken) 
   EXPECT_TRUE(taken_by_another_thread(*system));
 
   // A run that dies holding it abandons it (the handle kept here keeps the mutex in being).
-  const win32::ObjectHandle kept(::CreateMutexW(nullptr, FALSE, L"Local\\LudrimexProva"));
+  const win32::ObjectHandle kept(::CreateMutexW(nullptr, FALSE, L"Global\\LudrimexProva"));
   std::thread([] {
-    const win32::ObjectHandle mutex(::CreateMutexW(nullptr, FALSE, L"Local\\LudrimexProva"));
+    const win32::ObjectHandle mutex(::CreateMutexW(nullptr, FALSE, L"Global\\LudrimexProva"));
     ASSERT_EQ(::WaitForSingleObject(mutex.get(), 0), WAIT_OBJECT_0);
   }).join();  // the thread ends still owning it
   EXPECT_TRUE(taken_by_another_thread(*system));
