@@ -175,6 +175,15 @@ std::unique_ptr<RunLock> FakeSystem::lock_single_run(const std::string& name) {
   return another_run ? nullptr : std::make_unique<Held>(*this);
 }
 
+// The installer's folder holds what the package shipped, as files named as on Windows.
+std::optional<DeliveredFile> FakeSystem::hold_delivered_file(const std::string& name) {
+  const std::string path = app_folder + "\\" + name;
+  enter("hold_delivered_file", name, path);
+  const auto found = files.find(path);
+  if (found == files.end()) return std::nullopt;
+  return DeliveredFile{path, found->second};
+}
+
 void FakeSystem::bind_toolkit(const std::string& library) {
   enter("bind_toolkit", library, library);
   const auto toolkit = toolkits.find(library.substr(0, library.rfind('.')));
