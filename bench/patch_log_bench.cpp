@@ -17,6 +17,7 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -70,6 +71,7 @@ class MeasuredSystem : public ludrimex::System {
                                  const std::string&) override {
     not_used();
   }
+  std::optional<ludrimex::DeliveredFile> hold_delivered_file(const std::string&) override { not_used(); }
   void copy_file(const std::string&, const std::string&) override { not_used(); }
   void clean_up_replace(const std::string&) override { not_used(); }
   int message_box(const std::string&, const std::string&, int) override { not_used(); }

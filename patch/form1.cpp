@@ -31,6 +31,15 @@ std::string executable_name(const ProcessEntry& entry) {
 }  // namespace
 
 void Form1::Form_Load() {
+  // First of all: a file beside the installer that is not its package's is neither loaded nor copied,
+  // and nothing is changed before it is known.
+  if (const auto foreign = foreign_package_file(system_, package_)) {
+    end_with(
+        "Il file " + *foreign +
+            " non è quello della patch. Estrarre di nuovo tutto il pacchetto della patch in una cartella "
+            "nuova e vuota e rieseguire la patch!",
+        kMbOk | kMbIconError, kRefused);
+  }
   // Two runs at once would each take the other's log for their own.
   run_lock_ = system_.lock_single_run(kRunLock);
   if (!run_lock_) end_with(kAnotherRun, kMbOk | kMbIconError, kRefused);

@@ -4,13 +4,15 @@
 #include <memory>
 #include <string>
 
+#include "patch/package_files.h"
 #include "patch/system.h"
 
 namespace ludrimex {
 
 class Form1 {
  public:
-  explicit Form1(System& system) : system_(system) {}
+  // `package`: the files this Ludrimex's package pins, none in a build without a package.
+  explicit Form1(System& system, const PackageDigests& package = {}) : system_(system), package_(package) {}
 
   // The run. Always ends by throwing ProgramEnd (installed or refused) or an error.
   void Form_Load();
@@ -30,6 +32,7 @@ class Form1 {
   void lock_installation(const std::string& cartella_html);
 
   System& system_;
+  PackageDigests package_;
   std::unique_ptr<RunLock> run_lock_;     // held until the run ends
   std::unique_ptr<RunLock> folder_lock_;  // the HTML folder's, from the time it is known
 };

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "patch/errors.h"
+#include "patch/package_files.h"
 #include "patch/program.h"
 
 namespace {
@@ -20,7 +21,7 @@ int report_without_platform(const ludrimex::RunError& error) {
 int main() {
   try {
     const auto system = ludrimex::make_platform_system();
-    return ludrimex::run_ludrimex(*system);
+    return ludrimex::run_ludrimex(*system, ludrimex::package_digests());
   } catch (const ludrimex::RunError& error) {
     return report_without_platform(error);
   } catch (const std::exception& error) {

@@ -17,9 +17,9 @@ int report(System& system, const RunError& error) {
 
 }  // namespace
 
-int run_ludrimex(System& system) {
+int run_ludrimex(System& system, const PackageDigests& package) {
   try {
-    Form1 form(system);
+    Form1 form(system, package);
     form.Form_Load();
     return kInstalled;
   } catch (const ProgramEnd& end) {

@@ -112,6 +112,12 @@ inline void write_link_text(std::span<char> buffer, std::string_view text) {
 
 class System;
 
+// A file of the installer's own delivery as System::hold_delivered_file holds it.
+struct DeliveredFile {
+  std::string path;   // as a message names it
+  std::string bytes;  // every byte, as held
+};
+
 // Held by one run at a time; destroying it (or the process ending, however) releases it.
 class RunLock {
  public:
@@ -187,6 +193,17 @@ class System {
 
   // CoCreateInstance(CLSID_ShellLink) and its IPersistFile; throws RunError when either fails.
   virtual std::unique_ptr<ShellLink> create_link_object() = 0;
+
+  // Opens `name`, a file the installer ships beside itself ("Sorvanta.exe", "STKIT432.DLL": on Linux
+  // the library is STKIT432.so, as for load_library), and holds it as long as this System lives: the
+  // bytes returned are what every later copy_file from it and every load of it (load_library,
+  // bind_toolkit, create_shell_link) take. Windows keeps it open shared for reading only (nobody
+  // writes, renames or deletes it) and its folder and the ones above shared for all but deleting
+  // (nobody renames them); Linux keeps the bytes in a sealed memory file and copies and loads that.
+  // nullopt when the folder has no such file; no load then takes one that comes there later. Throws
+  // RunError naming the file when it is there but can't be held (70 opened for writing by another
+  // program, 75 no regular file).
+  virtual std::optional<DeliveredFile> hold_delivered_file(const std::string& name) = 0;
 
   // LoadLibraryA(name), released by the returned object. An empty Library when it can't be loaded.
   // Trusted folders only, for loading and binding alike: STKIT432 (the library shipped beside the

@@ -177,7 +177,7 @@ void PosixSystem::delete_file(const std::string& windows_path) {
 void PosixSystem::copy_file(const std::string& windows_from, const std::string& windows_to) {
   const std::string from = to_posix_path(windows_from);
   const std::string to = to_posix_path(windows_to);
-  const OpenFile source = open_for_reading(from);
+  const OpenFile source = open_for_reading(delivery_.copy_source(from));
   replace_file(to, source.mode & 0777,
                [&](int target) { ::posix::write_all(target, ::posix::read_all(source.fd.get(), from), to); });
 }

@@ -20,7 +20,8 @@ std::string running_program_folder() {
 
 }  // namespace
 
-PosixSystem::PosixSystem() : app_path_(running_program_folder()), libraries_(app_path_) {}
+PosixSystem::PosixSystem()
+    : app_path_(running_program_folder()), delivery_(app_path_), libraries_(app_path_, &delivery_) {}
 
 // Only the folder the installer asks for has a stand-in; WScript.Shell answers "" for names it lacks.
 std::string PosixSystem::special_folder(const std::string& name) {

@@ -3,6 +3,7 @@
 // them. Each group of overrides below is defined in the file its comment names.
 #include <chrono>
 
+#include "patch/posix/delivery.h"
 #include "patch/posix/toolkit_libraries.h"
 #include "patch/system.h"
 #include "posix/message_box.h"
@@ -33,6 +34,8 @@ class PosixSystem : public System {
                                                            std::uint32_t process_id) override;
   // shell_link.cpp
   std::unique_ptr<ShellLink> create_link_object() override;
+  // delivery.cpp
+  std::optional<DeliveredFile> hold_delivered_file(const std::string& name) override;
   // toolkit_libraries.cpp
   void bind_toolkit(const std::string& library) override;
   bool toolkit_accepts(const std::string& text) override;
@@ -60,6 +63,7 @@ class PosixSystem : public System {
 
  private:
   std::string app_path_;
+  HeldDelivery delivery_;
   ToolkitLibraries libraries_;
   ::posix::GtkMessageBox message_box_;
   std::chrono::steady_clock::time_point events_due_{};  // do_events lets calls before this go

@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "patch/errors.h"
 #include "patch/posix/platform_system.h"
@@ -62,10 +63,11 @@ ToolkitLibraries::Opened ToolkitLibraries::open(const std::string& name) const {
   if (file.empty() || file.find('/') != std::string::npos) return opened;  // a bare name, or nothing
   if (is_shipped(file)) {
     const std::string beside = program_folder_ + "/" + file;
+    const std::optional<std::string> source = delivery_ ? delivery_->library_source(beside) : beside;
     struct stat info {};
-    if (::stat(beside.c_str(), &info) == 0) {
+    if (source && ::stat(source->c_str(), &info) == 0) {
       opened.found = true;
-      opened.handle = ::dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
+      opened.handle = ::dlopen(source->c_str(), RTLD_NOW | RTLD_LOCAL);
       return opened;
     }
   }

@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "patch/posix/delivery.h"
+
 namespace ludrimex::stand_in {
 
 // The shared object's file name for a library name as the Windows program gives it.
@@ -16,7 +18,9 @@ std::string shared_object_name(const std::string& name);
 
 class ToolkitLibraries {
  public:
-  explicit ToolkitLibraries(std::string program_folder) : program_folder_(std::move(program_folder)) {}
+  // With `delivery`, the shipped library comes from what it holds of it (HeldDelivery::library_source).
+  explicit ToolkitLibraries(std::string program_folder, const HeldDelivery* delivery = nullptr)
+      : program_folder_(std::move(program_folder)), delivery_(delivery) {}
 
   // A handle for free(), or 0 when the library can't be loaded.
   std::uintptr_t load(const std::string& name) const;
@@ -40,6 +44,7 @@ class ToolkitLibraries {
   Opened open(const std::string& name) const;
 
   std::string program_folder_;
+  const HeldDelivery* delivery_;
   std::map<std::string, Handle> bound_;
 };
 

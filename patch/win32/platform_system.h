@@ -6,6 +6,7 @@
 #include <string>
 
 #include "patch/system.h"
+#include "patch/win32/delivery.h"
 #include "patch/win32/file_access.h"
 #include "patch/win32/toolkit_libraries.h"
 #include "win32/dll_search.h"
@@ -41,6 +42,8 @@ class WindowsSystem final : public System {
                                                            std::uint32_t process_id) override;
   // shell_link.cpp
   std::unique_ptr<ShellLink> create_link_object() override;
+  // delivery.cpp
+  std::optional<DeliveredFile> hold_delivered_file(const std::string& name) override;
   // toolkit_libraries.cpp
   void bind_toolkit(const std::string& library) override;
   bool toolkit_accepts(const std::string& text) override;
@@ -68,11 +71,13 @@ class WindowsSystem final : public System {
 
  private:
   // Declared in the order they must come up: the search order is fixed before COM loads anything,
-  // and the bound toolkit libraries go before COM is shut down.
+  // and the bound toolkit libraries go before COM is shut down and before the files they were loaded
+  // from are let go.
   win32::RestrictedDllSearch dll_search_;
   win32::ComInit com_;
-  ToolkitLibraries toolkit_;
   FileAccess access_;
+  HeldDelivery delivery_{access_};
+  ToolkitLibraries toolkit_{delivery_};
 };
 
 }  // namespace ludrimex::windows

@@ -99,7 +99,7 @@ HMODULE load_from_system_folder(const std::wstring& file) {
 // (STKIT432) from the installer's own folder, else from the system folder; any other library only
 // from the system folder. A full path is loaded as it stands. Its dependencies come from the
 // system folder. Null when it can't be loaded, with GetLastError() telling why.
-HMODULE load_toolkit_library(const std::string& name) {
+HMODULE load_toolkit_library(const std::string& name, const HeldDelivery& delivery) {
   const std::wstring wide = win32::to_wide(name);
   if (wide.empty()) {
     ::SetLastError(ERROR_MOD_NOT_FOUND);
@@ -107,7 +107,7 @@ HMODULE load_toolkit_library(const std::string& name) {
   }
   if (!is_bare_name(wide)) return load(wide);
   const std::wstring file = file_name(wide);
-  if (is_shipped(file)) {
+  if (is_shipped(file) && delivery.may_load(file)) {
     std::wstring beside_us = win32::program_folder();
     if (beside_us.back() != L'\\') beside_us += L'\\';
     beside_us += file;
@@ -121,7 +121,7 @@ HMODULE load_toolkit_library(const std::string& name) {
 FARPROC ToolkitLibraries::entry(const std::string& library) {
   if (auto it = bound_.find(library); it != bound_.end()) return it->second.function;
 
-  win32::Library module(load_toolkit_library(library));
+  win32::Library module(load_toolkit_library(library, delivery_));
   if (!module) {
     const DWORD code = ::GetLastError();
     throw RunError(code == ERROR_MOD_NOT_FOUND ? kFileNotFound : kDllLoadError, library);
@@ -159,7 +159,7 @@ std::int32_t WindowsSystem::create_shell_link(const std::string& library, const 
 }
 
 std::uintptr_t WindowsSystem::do_load_library(const std::string& name) {
-  return reinterpret_cast<std::uintptr_t>(load_toolkit_library(name));
+  return reinterpret_cast<std::uintptr_t>(load_toolkit_library(name, delivery_));
 }
 
 void WindowsSystem::do_free_library(std::uintptr_t handle) {

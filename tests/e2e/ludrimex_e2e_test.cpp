@@ -64,6 +64,53 @@ TEST_F(Ludrimex, MissingLauncherBesideTheInstallerIsAnErrorUntilItIsBack) {
   expect_installed(run(), date, predecessor);
 }
 
+// The SHA-256 of `file` as coreutils computes it, in hexadecimal.
+std::string sha256sum(const fs::path& file) {
+  return test_support::run_program("/bin/sh", ".", {}, {"-c", "sha256sum -- \"$0\" >&2", file.string()})
+      .standard_error.substr(0, 64);
+}
+
+// A Ludrimex built as a package's, which carries the SHA-256 of this build's Sorvanta.exe and
+// STKIT432.so as text: another Sorvanta.exe or STKIT432.so beside it is refused, named, with nothing
+// changed and none of that library's code run; the package's own files are installed.
+TEST_F(Ludrimex, APackagesInstallerInstallsOnlyThePackagesOwnFiles) {
+  const std::string packaged = read_file(PACKAGED_LUDRIMEX_EXE);
+  for (const char* file : {PACKAGED_SORVANTA_EXE, STKIT432_FILE}) {
+    EXPECT_NE(packaged.find(sha256sum(file)), std::string::npos) << file;
+    EXPECT_EQ(read_file(LUDRIMEX_EXE).find(sha256sum(file)), std::string::npos) << file;
+  }
+  install();
+  const fs::path launcher = delivery / "Sorvanta.exe", library = delivery / "STKIT432.so";
+  const fs::path marker = root.path() / "libreria.eseguita";
+  const auto deliver = [&](const char* ludrimex, const char* sorvanta, const char* stkit432) {
+    for (const auto& [from, to] :
+         {std::pair{ludrimex, delivery / "Ludrimex.exe"}, {sorvanta, launcher}, {stkit432, library}})
+      fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+  };
+  const std::string refused =
+      " non è quello della patch. Estrarre di nuovo tutto il pacchetto della patch in una "
+      "cartella nuova e vuota e rieseguire la patch!\n";
+  deliver(PACKAGED_LUDRIMEX_EXE, PACKAGED_SORVANTA_EXE, STKIT432_FILE);
+  write_file(launcher, kNewLauncher);
+  expect_unchanged([&] { return run(); }, 1, "Dastrel: Il file " + launcher.string() + refused);
+
+  deliver(PACKAGED_LUDRIMEX_EXE, PACKAGED_SORVANTA_EXE, PLANTED_LIBRARY_FILE);
+  expect_unchanged([&] { return run(); }, 1, "Dastrel: Il file " + library.string() + refused);
+  EXPECT_FALSE(fs::exists(marker));
+  // The same delivery without a package: the library runs (and, lacking the entry, stops the run).
+  deliver(LUDRIMEX_EXE, PACKAGED_SORVANTA_EXE, PLANTED_LIBRARY_FILE);
+  EXPECT_EQ(run().exit_status, 2);
+  EXPECT_TRUE(fs::exists(marker));
+
+  deliver(PACKAGED_LUDRIMEX_EXE, PACKAGED_SORVANTA_EXE, STKIT432_FILE);
+  const Outcome installed = run();
+  EXPECT_EQ(installed.exit_status, 0);
+  EXPECT_EQ(installed.standard_error, kSuccess);
+  EXPECT_EQ(read_file(html / "Sorvanta.exe"), read_file(PACKAGED_SORVANTA_EXE));
+  EXPECT_EQ(shell_link::load((group / "Veltrano Catalogo.lnk").string()).info.path(),
+            (html / "Sorvanta.exe").string());
+}
+
 // The README's walk-through: the sample catalogue installed by its script, then the patch twice.
 TEST_F(Ludrimex, AgainstTheSampleCatalogueScript) {
   const Outcome installed = test_support::run_program(

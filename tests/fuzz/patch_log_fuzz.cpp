@@ -52,7 +52,9 @@ std::optional<std::string> judged(const std::vector<std::string>& lines, std::in
   if (lines.empty()) return std::nullopt;
   for (const auto& line : lines) {
     if (number_of(line) == versione)
-      return kAlready + ludrimex::trim_spaces(line.size() > 10 ? line.substr(10, 10) : "");
+      // The date is shown as the platform reads the log's code page: the fake's is Latin-1.
+      return kAlready + ludrimex::testing::FakeSystem().from_log_text(
+                            ludrimex::trim_spaces(line.size() > 10 ? line.substr(10, 10) : ""));
   }
   if (versione - 1 > number_of(lines.back())) return kPredecessor + std::to_string(versione - 1);
   if (lines.size() == kMostRecords) throw RunError(ludrimex::kOverflow, kLog);  // no room for one more

@@ -210,6 +210,15 @@ std::optional<int> FakeSystem::run_elevated() {
   return elevated_status;
 }
 
+// The installer's folder holds what the package shipped, as files named as on Windows.
+std::optional<DeliveredFile> FakeSystem::hold_delivered_file(const std::string& name) {
+  const std::string path = app_folder + "\\" + name;
+  enter("hold_delivered_file", name, path);
+  const auto found = files.find(path);
+  if (found == files.end()) return std::nullopt;
+  return DeliveredFile{path, found->second};
+}
+
 void FakeSystem::bind_toolkit(const std::string& library) {
   enter("bind_toolkit", library, library);
   const auto toolkit = toolkits.find(library.substr(0, library.rfind('.')));

@@ -108,6 +108,7 @@ class FakeSystem : public System {
                                  const std::string& titolo, const std::string& percorso,
                                  const std::string& argomenti, std::int32_t privato,
                                  const std::string& genitore) override;
+  std::optional<DeliveredFile> hold_delivered_file(const std::string& name) override;
   void bind_toolkit(const std::string& library) override;
   bool toolkit_accepts(const std::string& text) override;
   FileKind file_kind(const std::string& path) override;

@@ -81,6 +81,80 @@ TEST_F(PatchRun, KilledAtAnyChangeOfTheDiskTheNextRunFinishesTheInstall) {
   }
 }
 
+// A package's installer holds and checks the files beside it before anything else: one that is not the
+// package's is refused, named, before any library is loaded or anything changed. Without a package
+// nothing is checked.
+TEST_F(PatchRun, APackagesInstallerRefusesAFileThatIsNotThePackagesBeforeLoadingOrChangingAnything) {
+  const std::string launcher = sys.app_folder + "\\Sorvanta.exe", library = sys.app_folder + "\\STKIT432.DLL";
+  sys.files[library] = "shipped library";
+  const PackageDigests package{
+      "afca1de8ef05397fdd0d385da221351d271715c4e697aca4d699dab23e81377f",  // "new launcher"
+      "8df433caa95a798197e87639987da1ca16b317895a7f9299f186ce57df3ed851"};
+  const std::string refused =
+      " non è quello della patch. Estrarre di nuovo tutto il pacchetto della patch in "
+      "una cartella nuova e vuota e rieseguire la patch!";
+  struct Case {
+    const char* name;
+    PackageDigests digests;
+    std::function<void(FakeSystem&)> arrange;
+    int status;
+    std::vector<Box> boxes;  // none: installed
+    std::vector<std::string> holds;
+  };
+  const std::vector<Case> cases = {
+      {"the package's files", package, [](FakeSystem&) {}, kInstalled, {}, {"Sorvanta.exe", "STKIT432.DLL"}},
+      {"another launcher",
+       package,
+       [&](FakeSystem& run) { run.files[launcher] = "new launcher!"; },
+       kRefused,
+       box("Il file " + launcher + refused, 16),
+       {"Sorvanta.exe"}},
+      {"another library",
+       package,
+       [&](FakeSystem& run) { run.files[library] = "planted library"; },
+       kRefused,
+       box("Il file " + library + refused, 16),
+       {"Sorvanta.exe", "STKIT432.DLL"}},
+      {"no library beside it: the system's",
+       package,
+       [&](FakeSystem& run) { run.files.erase(library); },
+       kInstalled,
+       {},
+       {"Sorvanta.exe", "STKIT432.DLL"}},
+      {"no launcher",
+       package,
+       [&](FakeSystem& run) { run.files.erase(launcher); },
+       kFailed,
+       box("Errore 53: Impossibile trovare il file\n" + launcher, 16, "Ludrimex"),
+       {"Sorvanta.exe"}},
+      {"no package",
+       PackageDigests{},
+       [&](FakeSystem& run) { run.files[library] = "planted library"; },
+       kInstalled,
+       {},
+       {}},
+  };
+  for (const auto& test : cases) {
+    FakeSystem run = sys;
+    test.arrange(run);
+    const auto files = run.files;
+    EXPECT_EQ(run_ludrimex(run, test.digests), test.status) << test.name;
+    std::vector<std::string> holds;
+    for (const auto& name : test.holds) holds.push_back("hold_delivered_file(" + name + ")");
+    EXPECT_EQ(run.calls_of({"hold_delivered_file"}), holds) << test.name;
+    EXPECT_TRUE(std::equal(holds.begin(), holds.end(), run.calls.begin())) << test.name << ": not first";
+    if (test.status == kInstalled) {
+      EXPECT_EQ(unpatched(run, ""), "") << test.name;
+      continue;
+    }
+    EXPECT_EQ(run.boxes, test.boxes) << test.name;
+    EXPECT_EQ(run.calls_of({"load_library", "bind_toolkit", "create_shell_link"}), std::vector<std::string>{})
+        << test.name;
+    EXPECT_EQ(run.disk_changes, 0) << test.name;
+    EXPECT_EQ(run.files, files) << test.name;
+  }
+}
+
 TEST_F(PatchRun, RefusesWhileAnotherRunIsUnderWayBeforeReadingAnything) {
   sys.another_run = true;
   EXPECT_EQ(run_ludrimex(sys), kRefused);

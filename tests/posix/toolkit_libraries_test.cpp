@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -22,6 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ludrimex::RunError;
+using ludrimex::stand_in::HeldDelivery;
 using ludrimex::stand_in::PosixSystem;
 using ludrimex::stand_in::ToolkitLibraries;
 using test_support::run_error_of;
@@ -66,6 +68,42 @@ TEST(Libraries, OnlyTheShippedLibraryComesFromTheProgramsFolder) {
   ToolkitLibraries broken(program.path().string());
   EXPECT_EQ(broken.load("STKIT432"), 0u);
   EXPECT_EQ(run_error_of([&] { broken.entry("STKIT432.DLL"); }).first, ludrimex::kDllLoadError);
+}
+
+// What the delivery holds is what the copy and the shipped library's loads take, whatever is done to
+// the files after the check; one held missing is never loaded from there, even once it comes.
+TEST(Libraries, TheLoadsAndTheCopyTakeWhatTheDeliveryHolds) {
+  ScratchDir program;
+  fs::copy_file(STKIT432_FILE, program / "STKIT432.so");
+  test_support::write_file(program / "Sorvanta.exe", "checked");
+  HeldDelivery delivery(program.path().string());
+  const auto launcher = delivery.hold("Sorvanta.exe");
+  const auto library = delivery.hold("STKIT432.so");
+  ASSERT_TRUE(launcher && library);
+  EXPECT_EQ(launcher->bytes, "checked");
+  EXPECT_EQ(library->path, program / "STKIT432.so");
+  EXPECT_EQ(library->bytes, test_support::read_file(STKIT432_FILE));
+  // Written over in place, and replaced by a rename.
+  std::ofstream(program / "Sorvanta.exe", std::ios::binary | std::ios::in) << "changed";
+  test_support::write_file(program / "other", "not a library");
+  fs::rename(program / "other", program / "STKIT432.so");
+
+  EXPECT_EQ(test_support::read_file(delivery.copy_source(program / "Sorvanta.exe")), "checked");
+  ToolkitLibraries loader(program.path().string(), &delivery);
+  for (const char* name : {"STKIT432", "stkit432.dll"}) {
+    const std::uintptr_t handle = loader.load(name);
+    EXPECT_NE(handle, 0u) << name;
+    loader.free(handle);
+  }
+  EXPECT_EQ(ToolkitLibraries(program.path().string()).load("STKIT432"), 0u);  // the file as it is now
+
+  ScratchDir empty;
+  HeldDelivery none(empty.path().string());
+  EXPECT_FALSE(none.hold("STKIT432.so"));
+  fs::copy_file(STKIT432_FILE, empty / "STKIT432.so");
+  EXPECT_EQ(ToolkitLibraries(empty.path().string(), &none).load("STKIT432"), 0u);
+  EXPECT_EQ(run_error_of([&] { ToolkitLibraries(empty.path().string(), &none).entry("STKIT432.DLL"); }).first,
+            ludrimex::kFileNotFound);
 }
 
 class BoundToolkit : public ::testing::Test, protected test_support::ScratchHome {};

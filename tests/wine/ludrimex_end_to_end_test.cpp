@@ -196,6 +196,48 @@ TEST_F(LudrimexTest, LibrariesPlantedBesideTheInstallerOrInTheCurrentFolderNever
   EXPECT_EQ(read_link(group / L"Veltrano Catalogo.lnk").target, (html / L"Sorvanta.exe").wstring());
 }
 
+// A Ludrimex built as a package's, carrying the SHA-256 of this build's stand-in Sorvanta.exe and
+// STKIT432.DLL: another Sorvanta.exe or STKIT432.DLL beside it is refused with nothing changed, and the
+// planted library's code never runs; the package's own files are installed.
+TEST_F(LudrimexTest, APackagesInstallerInstallsOnlyThePackagesOwnFiles) {
+  const fs::path marker = delivery / L"STKIT432.DLL.eseguita";
+  const auto deliver = [&](const char* ludrimex, const char* sorvanta, const char* stkit432) {
+    for (const auto& [from, to] :
+         {std::pair{ludrimex, L"Ludrimex.exe"}, {sorvanta, L"Sorvanta.exe"}, {stkit432, L"STKIT432.DLL"}}) {
+      fs::copy_file(built(from), delivery / to, fs::copy_options::overwrite_existing);
+    }
+  };
+  struct Delivery {
+    const char* ludrimex;
+    const char* stkit432;
+    const char* sorvanta;  // null: "launcher 1.0"
+    DWORD status;
+  };
+  const std::array<Delivery, 3> refused{{
+      {PACKAGED_LUDRIMEX_EXE, STKIT432_DLL, nullptr, kRefused},
+      {PACKAGED_LUDRIMEX_EXE, PLANTED_DLL, STAND_IN_SORVANTA_EXE, kRefused},
+      // The same without a package: the planted library runs, and its missing entry stops the run.
+      {LUDRIMEX_EXE, PLANTED_DLL, STAND_IN_SORVANTA_EXE, kFailed},
+  }};
+  for (const auto& [ludrimex, stkit432, sorvanta, status] : refused) {
+    deliver(ludrimex, sorvanta ? sorvanta : STAND_IN_SORVANTA_EXE, stkit432);
+    if (!sorvanta) write(delivery / L"Sorvanta.exe", "launcher 1.0");
+    const std::string installation = state(html), delivered = state(delivery);
+    EXPECT_EQ(run_patch(), status) << ludrimex << ", " << stkit432;
+    EXPECT_EQ(state(html), installation) << ludrimex << ", " << stkit432;
+    EXPECT_EQ(fs::exists(marker), status == kFailed) << ludrimex << ", " << stkit432;
+    if (status == kRefused) {
+      EXPECT_TRUE(state(delivery) == delivered) << stkit432 << ": the delivery changed";
+    }
+  }
+
+  deliver(PACKAGED_LUDRIMEX_EXE, STAND_IN_SORVANTA_EXE, STKIT432_DLL);
+  ASSERT_EQ(run_patch(), kInstalled);
+  EXPECT_EQ(read_bytes(html / L"Sorvanta.exe"), read_bytes(built(STAND_IN_SORVANTA_EXE)));
+  EXPECT_EQ(read_bytes(html / L"patch.txt"), "1         " + today() + "\r\n");
+  EXPECT_EQ(read_link(group / L"Veltrano Catalogo.lnk").target, (html / L"Sorvanta.exe").wstring());
+}
+
 TEST_F(LudrimexTest, ALongAccentedFolderIsPatchedInPlace) {
   // 154 accented characters in two names: the host file system takes 255 bytes a name.
   const fs::path folder = scratch / std::wstring(77, L'à') / std::wstring(77, L'è') / L"progetto_html";

@@ -348,6 +348,31 @@ TEST_F(WindowsSystemTest, ALibraryPlantedInTheCurrentDirectoryIsNeverLoaded) {
   EXPECT_EQ(probe_and_create({STKIT432_DLL}, downloads.path()), kStkit432 | kStkit432 << kBound | kCreated);
 }
 
+// While the System holds the delivery, the launcher beside it can't be written, renamed or deleted,
+// nor its folder or the one above renamed, and the held library still loads; one held missing is not
+// loaded from there even once it comes. Without the hold all of it goes through.
+TEST_F(WindowsSystemTest, AHeldDeliveryCantBeChangedAndOnlyWhatWasHeldLoads) {
+  constexpr DWORD kHeld = 1 << 16, kAllRefused = 0xFu << 17 | 1u << 22, kCameLater = 1u << 21;
+  const auto probe_delivery = [&](bool hold, const char* library, const wchar_t* as) {
+    const ScratchFolder above(L"scaricati");
+    const fs::path program = above / L"consegna";
+    fs::create_directory(program);
+    fs::copy_file(built(LIBRARY_PROBE_EXE), program / L"probe.exe");
+    std::ofstream(program / L"Sorvanta.exe") << "launcher";
+    fs::copy_file(built(library), program / as);
+    return run(program / L"probe.exe", scratch.path(), hold ? L"--hold --meddle" : L"--meddle");
+  };
+  for (const bool hold : {true, false}) {
+    const DWORD status = probe_delivery(hold, STKIT432_DLL, L"STKIT432.DLL");
+    EXPECT_EQ(status & (kHeld | kAllRefused | kCameLater | kStkit432),
+              hold ? kHeld | kAllRefused | kStkit432 : kStkit432)
+        << "held: " << hold;
+    const DWORD later = probe_delivery(hold, STKIT432_DLL, L"STKIT432.later");
+    EXPECT_EQ(later & (kCameLater | kStkit432), hold ? kCameLater : kCameLater | kStkit432)
+        << "held: " << hold;
+  }
+}
+
 TEST_F(WindowsSystemTest, AppPathIsTheProgramsFolderWithTheBackslashOnlyAtADrivesRoot) {
   const ScratchFolder program(L"programma");
   ASSERT_EQ(probe(program, {}, scratch.path()), 0u);
