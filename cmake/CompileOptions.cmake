@@ -6,6 +6,10 @@ option(VELTRANO_FUZZ "Build the libFuzzer targets (clang; flags in the fuzz pres
 if(MINGW)
   # Reproducible programs: no link time in the PE headers, so one commit always gives the same bytes.
   add_link_options(-Wl,--no-insert-timestamp)
+  # windres hands its include folders to the preprocessor through the shell, escaping blanks alone:
+  # a checkout whose path holds '&', ';' or a quote would break it. The resource scripts' one folder
+  # is given relative to the build folder instead (veltrano_windows_program), and no other.
+  set(CMAKE_RC_COMPILE_OBJECT "<CMAKE_RC_COMPILER> -O coff <DEFINES> <FLAGS> <SOURCE> <OBJECT>")
 endif()
 
 if(MSVC)
@@ -48,7 +52,15 @@ endfunction()
 function(veltrano_windows_program target rc_file)
   set_target_properties(${target} PROPERTIES WIN32_EXECUTABLE ON)
   target_sources(${target} PRIVATE ${rc_file})
-  set_property(SOURCE ${rc_file} APPEND PROPERTY INCLUDE_DIRECTORIES ${PROJECT_SOURCE_DIR})
+  if(MINGW)
+    file(RELATIVE_PATH root_from_build ${CMAKE_BINARY_DIR} ${PROJECT_SOURCE_DIR})
+    if(root_from_build STREQUAL "")
+      set(root_from_build .)
+    endif()
+    set_property(SOURCE ${rc_file} APPEND PROPERTY COMPILE_OPTIONS --include-dir=${root_from_build})
+  else()
+    set_property(SOURCE ${rc_file} APPEND PROPERTY INCLUDE_DIRECTORIES ${PROJECT_SOURCE_DIR})
+  endif()
   set_property(SOURCE ${rc_file} APPEND PROPERTY OBJECT_DEPENDS ${ARGN})
   if(MSVC)
     target_link_options(${target} PRIVATE /ENTRY:mainCRTStartup /MANIFEST:NO)
