@@ -6,6 +6,7 @@
 #include <olectl.h>
 
 #include <new>
+#include <utility>
 
 #include "launcher/run_error.h"
 
@@ -29,9 +30,14 @@ class BrowserHost::Site {
   ULONG references() const { return references_; }
   const RECT& rect() const { return rect_; }
   void set_rect(const RECT& rect) { rect_ = rect; }
-  // From now on the control's events and requests reach nobody.
-  void detach() { events_ = nullptr; }
+  // From now on the control's events and requests reach nobody, and the host counts the modal loops
+  // it has running as ended: their ends, when they come, are this site's alone.
+  void unhook() {
+    BrowserHostEvents* events = std::exchange(events_, nullptr);
+    for (int loop = 0; events && loop < modal_loops_; ++loop) events->enable_modeless(true);
+  }
   bool printing() const { return print_templates_ > 0; }
+  bool busy() const { return modal_loops_ > 0 || printing(); }
 
  private:
   HRESULT query(REFIID iid, void** out) {
@@ -284,7 +290,10 @@ class BrowserHost::Site {
     Site& site_;
   };
 
+  // The control's modal loops, counted here: an end without its start means nothing.
   HRESULT enable_modeless(BOOL enable) {
+    if (enable && modal_loops_ == 0) return S_OK;
+    modal_loops_ += enable ? -1 : 1;
     if (events_) events_->enable_modeless(enable != FALSE);
     return S_OK;
   }
@@ -293,6 +302,7 @@ class BrowserHost::Site {
   RECT rect_;
   BrowserHostEvents* events_;
   ULONG references_ = 0;
+  int modal_loops_ = 0;
   int print_templates_ = 0;
   ClientSite client_site_{*this};
   InPlaceSite in_place_site_{*this};
@@ -327,6 +337,8 @@ BrowserHost::~BrowserHost() {
 }
 
 void BrowserHost::teardown() noexcept {
+  // First: nothing the control calls from now on may reach the browser object, which goes next.
+  if (site_) site_->unhook();
   if (event_source_ && event_cookie_ != 0) event_source_->Unadvise(event_cookie_);
   event_cookie_ = 0;
   event_source_.reset();
@@ -359,8 +371,8 @@ void BrowserHost::focus() {
   if (SUCCEEDED(in_place_->GetWindow(&control)) && control) ::SetFocus(control);
 }
 
-void BrowserHost::detach() {
-  site_->detach();
+void BrowserHost::unhook() {
+  site_->unhook();
 }
 
 bool BrowserHost::translate_accelerator(MSG& message) {
@@ -370,6 +382,10 @@ bool BrowserHost::translate_accelerator(MSG& message) {
 
 bool BrowserHost::printing() const {
   return site_->printing();
+}
+
+bool BrowserHost::busy() const {
+  return site_->busy();
 }
 
 bool BrowserHost::owns(HWND window) const {

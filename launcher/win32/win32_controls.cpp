@@ -42,7 +42,7 @@ void Win32Browser::do_move(int left, int top, int width, int height) {
 }
 
 std::unique_ptr<BrowserHost> Win32Browser::hand_over() {
-  if (host_) host_->detach();
+  if (host_) host_->unhook();
   return std::move(host_);
 }
 

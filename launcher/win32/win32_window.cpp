@@ -167,8 +167,9 @@ void Win32Window::do_show() {
 void Win32Window::do_destroy() {
   if (!handle_) return;
   const auto browsers = controls_of<Win32Browser>();
-  const bool printing = std::any_of(browsers.begin(), browsers.end(), [](auto* b) { return b->printing(); });
-  if (win32_system_.in_modal_loop() || printing) {
+  const bool busy = win32_system_.in_modal_loop() ||
+                    std::any_of(browsers.begin(), browsers.end(), [](auto* b) { return b->busy(); });
+  if (busy) {
     // A control's dialog may be running on the stack, or its page printing: the window only hides,
     // and goes with its controls once that loop has returned and the page has printed.
     ::ShowWindow(handle_, SW_HIDE);

@@ -116,8 +116,8 @@ void Win32WindowSystem::do_run() {
       ::TranslateMessage(&message);
       ::DispatchMessageW(&message);
     }
-    // Back in the outermost loop, with every modal loop of a control over: what waited for them goes.
-    if (!in_modal_loop()) destroy_deferred(false);
+    // Back in the outermost loop no modal loop is left on the stack: what waited for one goes.
+    destroy_deferred(false);
   }
   wait_while_printing();
   destroy_deferred(true);
@@ -151,11 +151,16 @@ bool Win32WindowSystem::Remains::printing() const {
   return std::any_of(controls.begin(), controls.end(), [](const auto& c) { return c->printing(); });
 }
 
-void Win32WindowSystem::destroy_deferred(bool printing_too) {
+bool Win32WindowSystem::Remains::busy() const {
+  return std::any_of(controls.begin(), controls.end(), [](const auto& c) { return c->busy(); });
+}
+
+void Win32WindowSystem::destroy_deferred(bool busy_too) {
+  if (deferred_.empty()) return;
   // Taken out first: letting a control go may run messages that come back here.
   std::vector<Remains> going;
   std::vector<Remains> staying;
-  for (Remains& r : deferred_) (printing_too || !r.printing() ? going : staying).push_back(std::move(r));
+  for (Remains& r : deferred_) (busy_too || !r.busy() ? going : staying).push_back(std::move(r));
   deferred_ = std::move(staying);
   for (Remains& r : going) {
     r.controls.clear();

@@ -46,8 +46,8 @@ class Win32WindowSystem final : public WindowSystem {
    private:
     Win32WindowSystem& system_;
   };
-  // A window with its controls, to go once no modal loop of a control is left on the stack and none
-  // of its pages prints.
+  // A window with its controls, to go once none of its controls runs a modal loop or prints (and
+  // the launcher's own loop is back at the top).
   void defer_destruction(HWND window, std::vector<std::unique_ptr<BrowserHost>> controls);
 
  protected:
@@ -63,8 +63,8 @@ class Win32WindowSystem final : public WindowSystem {
   static bool translate_keyboard(MSG& message);
   // The window a message box belongs to: the launcher's active one while it shows, else none.
   HWND box_owner() const;
-  // The deferred windows go: those whose pages have printed, or all of them.
-  void destroy_deferred(bool printing_too);
+  // The deferred windows go: those whose controls are done, or all of them.
+  void destroy_deferred(bool busy_too);
   // The program is ending: pages still printing get to their end first (for a while at most).
   void wait_while_printing();
 
@@ -72,6 +72,7 @@ class Win32WindowSystem final : public WindowSystem {
     HWND window;
     std::vector<std::unique_ptr<BrowserHost>> controls;
     bool printing() const;
+    bool busy() const;
   };
 
   // First of all: nothing may load a DLL by name from our folder or the current directory.

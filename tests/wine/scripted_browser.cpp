@@ -15,6 +15,11 @@
 // "ScriptedBrowser.PrintFails" (wParam: the HRESULT ExecWB answers at once), "ScriptedBrowser.
 // PrintSlowly" (the page goes on printing after its dialog until "ScriptedBrowser.PrintDone"),
 // "ScriptedBrowser.DialogUnannounced" (the dialog comes without EnableModeless around it).
+//
+// What a page may do besides: "ScriptedBrowser.Alert" (an alert box). Every box of the control is
+// modal, announced with EnableModeless(FALSE) and TRUE on the frame it had at the start, whatever the
+// host did meanwhile. "ScriptedBrowser.KeepSite": the control keeps its site
+// after the host has let go of it, and calls it once more a little later.
 #include <windows.h>  // first: the headers below need it
 
 #include <exdisp.h>
@@ -39,6 +44,7 @@ namespace {
 HMODULE this_module = nullptr;
 constexpr wchar_t kWindowClass[] = L"ScriptedBrowser";
 constexpr UINT kLoadStep = WM_APP + 1;  // wParam: the step, lParam: the navigation it belongs to
+constexpr UINT kLateCallMs = 200;
 constexpr wchar_t kClassKey[] = L"CLSID\\{8856F961-340A-11D0-A96B-00C04FD705A2}\\InprocServer32";
 constexpr wchar_t kSavedValue[] = L"ScriptedBrowserSaved";
 
@@ -128,6 +134,10 @@ class ScriptedBrowser final : public IOleObject,
   // ---- IOleObject
   HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override {
     record(L"SetClientSite " + std::wstring(site ? L"site" : L"null"), site != nullptr);
+    if (!site && keep_site_) {
+      keep_until_late_call();
+      return S_OK;
+    }
     site_ = win32::ComPtr<IOleClientSite>::share(site);
     if (site) ask_site();
     return S_OK;
@@ -183,6 +193,7 @@ class ScriptedBrowser final : public IOleObject,
     if (!record(L"InPlaceDeactivate")) return E_UNEXPECTED;
     if (window_) ::DestroyWindow(window_);
     window_ = nullptr;
+    if (keep_site_) late_frame_ = std::move(frame_);
     frame_.reset();
     return S_OK;
   }
@@ -500,23 +511,53 @@ class ScriptedBrowser final : public IOleObject,
     browser->Navigate2(address.get(), empty.get(), empty.get(), empty.get(), empty.get());
   }
 
-  // The print dialog: modal, so the host's other windows must wait (EnableModeless) until it goes.
-  // The page prints through its template from before the dialog until the page has printed. True
-  // when the user confirmed.
-  bool print_dialog() {
+  // A box of the control's own over the host's window: modal, so the host's other windows must wait
+  // (EnableModeless) until it goes, unless the control leaves that unsaid this once.
+  int modal_box(const wchar_t* text, const wchar_t* title, UINT buttons) {
     const bool announced = std::exchange(announce_dialog_, true);
+    const auto frame = win32::ComPtr<IOleInPlaceFrame>::share(frame_.get());
+    busy_ = true;
+    if (frame && announced) frame->EnableModeless(FALSE);
+    const int answer = ::MessageBoxW(::GetAncestor(window_, GA_ROOT), text, title, buttons);
+    if (frame && announced) frame->EnableModeless(TRUE);
+    busy_ = false;
+    return answer;
+  }
+
+  // The print dialog. The page prints through its template from before the dialog until the page
+  // has printed. True when the user confirmed.
+  bool print_dialog() {
     const bool slowly = std::exchange(print_slowly_, false);
     AddRef();  // the host may let go of the control while the page prints
     printing_ = true;
     print_template(DISPID_PRINTTEMPLATEINSTANTIATION, L"PrintTemplateInstantiation");
-    busy_ = true;
-    if (frame_ && announced) frame_->EnableModeless(FALSE);
-    const int answer = ::MessageBoxW(::GetAncestor(window_, GA_ROOT), L"Stampa", L"Stampa", MB_OKCANCEL);
-    if (frame_ && announced) frame_->EnableModeless(TRUE);
-    busy_ = false;
+    const int answer = modal_box(L"Stampa", L"Stampa", MB_OKCANCEL);
     log(name_ + L" print dialog closed " + (answer == IDOK ? L"OK" : L"Cancel"));
     if (answer != IDOK || !slowly) finish_printing();
     return answer == IDOK;
+  }
+
+  void alert() {
+    modal_box(L"Avviso della pagina", L"Messaggio dalla pagina Web", MB_OK);
+    log(name_ + L" alert closed");
+  }
+
+  // Kept alive with the site the host let go of, for one more call to it.
+  void keep_until_late_call() {
+    AddRef();
+    kept_ = this;
+    ::SetTimer(nullptr, 0, kLateCallMs, &ScriptedBrowser::late_call);
+  }
+
+  static void CALLBACK late_call(HWND, UINT, UINT_PTR timer, DWORD) {
+    ::KillTimer(nullptr, timer);
+    ScriptedBrowser* self = std::exchange(kept_, nullptr);
+    if (!self) return;
+    const HRESULT hr = self->late_frame_ ? self->late_frame_->EnableModeless(FALSE) : E_UNEXPECTED;
+    log(self->name_ + L" late EnableModeless(FALSE) " + hex(hr));
+    self->late_frame_.reset();
+    self->site_.reset();
+    self->Release();
   }
 
   void finish_printing() {
@@ -535,10 +576,12 @@ class ScriptedBrowser final : public IOleObject,
   }
 
   static inline int made_ = 0;
+  static inline ScriptedBrowser* kept_ = nullptr;
   const std::wstring name_;
   ULONG references_ = 1;
   win32::ComPtr<IOleClientSite> site_;
   win32::ComPtr<IOleInPlaceFrame> frame_;
+  win32::ComPtr<IOleInPlaceFrame> late_frame_;
   win32::ComPtr<IDispatch> sink_;
   HWND window_ = nullptr;
   std::wstring url_;
@@ -552,6 +595,7 @@ class ScriptedBrowser final : public IOleObject,
   HRESULT print_answer_ = S_OK;
   bool print_slowly_ = false;
   bool announce_dialog_ = true;
+  bool keep_site_ = false;
 };
 
 LRESULT CALLBACK ScriptedBrowser::window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -562,6 +606,8 @@ LRESULT CALLBACK ScriptedBrowser::window_procedure(HWND window, UINT message, WP
   static const UINT print_slowly = ::RegisterWindowMessageW(L"ScriptedBrowser.PrintSlowly");
   static const UINT print_done = ::RegisterWindowMessageW(L"ScriptedBrowser.PrintDone");
   static const UINT dialog_unannounced = ::RegisterWindowMessageW(L"ScriptedBrowser.DialogUnannounced");
+  static const UINT alert = ::RegisterWindowMessageW(L"ScriptedBrowser.Alert");
+  static const UINT keep_site = ::RegisterWindowMessageW(L"ScriptedBrowser.KeepSite");
   if (message == WM_NCCREATE) {
     const auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
     ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
@@ -576,6 +622,8 @@ LRESULT CALLBACK ScriptedBrowser::window_procedure(HWND window, UINT message, WP
   if (message == print_slowly) self->print_slowly_ = true;
   if (message == print_done) self->finish_printing();
   if (message == dialog_unannounced) self->announce_dialog_ = false;
+  if (message == alert) self->alert();
+  if (message == keep_site) self->keep_site_ = true;
   if (message == WM_SETFOCUS) log(self->name_ + L" has the focus");
   if (message == WM_KEYDOWN) log(self->name_ + L" key " + hex(static_cast<long>(wparam)));
   return ::DefWindowProcW(window, message, wparam, lparam);

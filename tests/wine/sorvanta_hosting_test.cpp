@@ -489,4 +489,53 @@ TEST_F(SorvantaHostingTest, EndingWhileAPagePrintsHidesEverythingAndEndsOnceTheP
   expect_torn_down_in_order(2);
 }
 
+// A box of the control's own over a pop-up: its print dialog, or an alert of its page.
+struct ControlBox {
+  const char* name;
+  const wchar_t* request;  // what the page does; null: the print button is clicked
+  const wchar_t* title;
+};
+
+class ControlBoxTest : public SorvantaHostingTest, public ::testing::WithParamInterface<ControlBox> {};
+
+// Closed from outside while the box is up (the task bar's "Close window", End task, a log-off then
+// cancelled), the pop-up hides; once the box is answered, the catalogue takes input and the pop-up goes.
+TEST_P(ControlBoxTest, APopUpClosedWhileItsControlsBoxIsUpGoesOnceTheBoxIsAnswered) {
+  start();
+  const HWND popup = open_loaded_popup();
+  if (GetParam().request) request(control_in(popup), GetParam().request);
+  if (!GetParam().request) ::PostMessageW(button_in(popup), BM_CLICK, 0, 0);
+  const HWND box = box_titled(GetParam().title);
+  ASSERT_NE(box, nullptr);
+  EXPECT_FALSE(::IsWindowEnabled(catalogue_));
+  ::PostMessageW(popup, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(eventually([&] { return ::IsWindowVisible(popup) == FALSE; }));
+  answer(box, IDOK);
+  EXPECT_TRUE(wait_for("B2 released"));
+  EXPECT_FALSE(::IsWindow(popup));
+  EXPECT_TRUE(eventually([&] { return ::IsWindowEnabled(catalogue_) != FALSE; }));
+  close_catalogue();
+  expect_torn_down_in_order(2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Boxes, ControlBoxTest,
+                         ::testing::Values(ControlBox{"PrintDialog", nullptr, L"Stampa"},
+                                           ControlBox{"Alert", L"ScriptedBrowser.Alert",
+                                                      L"Messaggio dalla pagina Web"}),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
+
+// A control that keeps its site after the pop-up has let go of it, and calls it later, reaches
+// nothing of the pop-up.
+TEST_F(SorvantaHostingTest, ALateCallFromAControlLetGoReachesNothing) {
+  start();
+  const HWND popup = open_loaded_popup();
+  request(control_in(popup), L"ScriptedBrowser.KeepSite");
+  ::PostMessageW(popup, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(wait_for("B2 late EnableModeless(FALSE)"));
+  settle(control_in(catalogue_), "B1");
+  EXPECT_TRUE(::IsWindowEnabled(catalogue_));
+  close_catalogue();
+  expect_torn_down_in_order(2);
+}
+
 }  // namespace
