@@ -12,6 +12,14 @@
 
 namespace sorvanta::windows {
 
+namespace {
+
+// CGID_DocHostCommandHandler, which no import library defines: what the control asks its host.
+constexpr GUID kDocHostCommandHandler{
+    0xf38bc242, 0xb950, 0x11d1, {0x89, 0x18, 0x00, 0xc0, 0x4f, 0xc2, 0xc8, 0x36}};
+
+}  // namespace
+
 void check(HRESULT hr) {
   if (FAILED(hr)) throw RunError(runtime::automation_error(hr));
 }
@@ -53,6 +61,8 @@ class BrowserHost::Site {
       *out = static_cast<IDispatch*>(&ambient_);
     } else if (IsEqualIID(iid, IID_IDocHostUIHandler)) {
       *out = static_cast<IDocHostUIHandler*>(&ui_handler_);
+    } else if (IsEqualIID(iid, IID_IOleCommandTarget)) {
+      *out = static_cast<IOleCommandTarget*>(&command_target_);
     } else {
       return E_NOINTERFACE;
     }
@@ -189,8 +199,8 @@ class BrowserHost::Site {
     }
   };
 
-  // The page is told the program is DPI-aware; everything else (context menu, script errors,
-  // accelerators) is left to the control: S_FALSE and E_NOTIMPL mean "do your default".
+  // The page is told the program is DPI-aware; everything else (context menu, accelerators) is left
+  // to the control: S_FALSE and E_NOTIMPL mean "do your default".
   class UiHandler final : public Part<IDocHostUIHandler> {
    public:
     using Part::Part;
@@ -236,6 +246,38 @@ class BrowserHost::Site {
     }
   };
 
+  // What the control asks its host to do: a script error in a page goes by without the control's own
+  // box, the page's scripts going on; every other command is the control's own to do.
+  class CommandTarget final : public Part<IOleCommandTarget> {
+   public:
+    using Part::Part;
+    HRESULT STDMETHODCALLTYPE QueryStatus(const GUID* group, ULONG count, OLECMD* commands,
+                                          OLECMDTEXT*) override {
+      if (const HRESULT unknown = known(group); unknown != S_OK) return unknown;
+      for (ULONG i = 0; commands && i < count; ++i) {
+        commands[i].cmdf =
+            commands[i].cmdID == OLECMDID_SHOWSCRIPTERROR ? OLECMDF_SUPPORTED | OLECMDF_ENABLED : 0;
+      }
+      return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Exec(const GUID* group, DWORD id, DWORD, VARIANT*, VARIANT* out) override {
+      if (const HRESULT unknown = known(group); unknown != S_OK) return unknown;
+      if (id != OLECMDID_SHOWSCRIPTERROR) return OLECMDERR_E_NOTSUPPORTED;
+      if (out) {
+        ::VariantClear(out);
+        out->vt = VT_BOOL;
+        out->boolVal = VARIANT_TRUE;  // go on running the page's scripts
+      }
+      return S_OK;
+    }
+
+   private:
+    static HRESULT known(const GUID* group) {
+      if (!group) return OLECMDERR_E_NOTSUPPORTED;
+      return IsEqualGUID(*group, kDocHostCommandHandler) ? S_OK : OLECMDERR_E_UNKNOWNGROUP;
+    }
+  };
+
   // DWebBrowserEvents2, a dispatch interface: the control calls Invoke by DISPID. An object of its
   // own, so that the site's IDispatch stays the ambient properties.
   class EventSink final : public Dispatch<IDispatch> {
@@ -267,6 +309,14 @@ class BrowserHost::Site {
         return S_OK;
       }
       BrowserHostEvents* events = site_.events_;
+      // window.close(): the control would destroy its window itself (asking first where the page had
+      // not opened it), leaving an empty frame. Never; the host closes its window instead.
+      if (id == DISPID_WINDOWCLOSING && params && params->cArgs >= 2 &&
+          params->rgvarg[0].vt == (VT_BYREF | VT_BOOL)) {
+        *params->rgvarg[0].pboolVal = VARIANT_TRUE;
+        if (events) events->window_closing();
+        return S_OK;
+      }
       if (!params || !events) return S_OK;
       try {
         // Arguments arrive last first.
@@ -309,6 +359,7 @@ class BrowserHost::Site {
   InPlaceFrame frame_{*this};
   AmbientProperties ambient_{*this};
   UiHandler ui_handler_{*this};
+  CommandTarget command_target_{*this};
   EventSink event_sink_{*this};
 };
 

@@ -26,6 +26,8 @@ class BrowserHostEvents {
   // The control starts (false) or ends (true) a modal loop of its own: a dialog or a page's alert.
   // Each end comes after its start.
   virtual void enable_modeless(bool enable) = 0;
+  // The page asks to close its window (window.close()); the control's own closing is cancelled.
+  virtual void window_closing() = 0;
 
  protected:
   ~BrowserHostEvents() = default;

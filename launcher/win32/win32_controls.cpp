@@ -105,6 +105,11 @@ void Win32Browser::enable_modeless(bool enable) {
   win32_window_.enable_modeless(enable);
 }
 
+// As the user would close the window, once the control's event is over.
+void Win32Browser::window_closing() {
+  ::PostMessageW(win32_window_.handle(), WM_CLOSE, 0, 0);
+}
+
 // ---- Win32Button ------------------------------------------------------------------------------
 
 Win32Button::Win32Button(Window& window, const ControlDesign& design, HWND parent, HFONT font)

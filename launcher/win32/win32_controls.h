@@ -43,6 +43,7 @@ class Win32Browser final : public Browser, private BrowserHostEvents {
   void title_change(const std::wstring& text) override;
   void new_window2(IDispatch** pp_disp, VARIANT_BOOL* cancel) override;
   void enable_modeless(bool enable) override;
+  void window_closing() override;
   IWebBrowser2& control() const;
 
   Win32Window& win32_window_;

@@ -16,9 +16,12 @@
 // PrintSlowly" (the page goes on printing after its dialog until "ScriptedBrowser.PrintDone"),
 // "ScriptedBrowser.DialogUnannounced" (the dialog comes without EnableModeless around it).
 //
-// What a page may do besides: "ScriptedBrowser.Alert" (an alert box). Every box of the control is
-// modal, announced with EnableModeless(FALSE) and TRUE on the frame it had at the start, whatever the
-// host did meanwhile. "ScriptedBrowser.KeepSite": the control keeps its site
+// What a page may do besides: "ScriptedBrowser.Alert" (an alert box), "ScriptedBrowser.CloseWindow"
+// (window.close(): WindowClosing, and unless the host cancels, the control asks first in a window the
+// page did not open, then destroys its own window), "ScriptedBrowser.ScriptError" (offered to the
+// site's IOleCommandTarget; unless the host answers, the control's own "Errore di script" box). Every
+// box of the control is modal, announced with EnableModeless(FALSE) and TRUE on the frame it had at
+// the start, whatever the host did meanwhile. "ScriptedBrowser.KeepSite": the control keeps its site
 // after the host has let go of it, and calls it once more a little later.
 #include <windows.h>  // first: the headers below need it
 
@@ -45,6 +48,9 @@ HMODULE this_module = nullptr;
 constexpr wchar_t kWindowClass[] = L"ScriptedBrowser";
 constexpr UINT kLoadStep = WM_APP + 1;  // wParam: the step, lParam: the navigation it belongs to
 constexpr UINT kLateCallMs = 200;
+// CGID_DocHostCommandHandler, which no import library defines.
+constexpr GUID kDocHostCommandHandler{
+    0xf38bc242, 0xb950, 0x11d1, {0x89, 0x18, 0x00, 0xc0, 0x4f, 0xc2, 0xc8, 0x36}};
 constexpr wchar_t kClassKey[] = L"CLSID\\{8856F961-340A-11D0-A96B-00C04FD705A2}\\InprocServer32";
 constexpr wchar_t kSavedValue[] = L"ScriptedBrowserSaved";
 
@@ -542,6 +548,40 @@ class ScriptedBrowser final : public IOleObject,
     log(name_ + L" alert closed");
   }
 
+  // window.close(). A pop-up opened for a page (registered as a browser) goes without asking.
+  void close_window() {
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    VARIANTARG arguments[2]{};
+    arguments[0].vt = VT_BYREF | VT_BOOL;
+    arguments[0].pboolVal = &cancel;
+    arguments[1].vt = VT_BOOL;
+    arguments[1].boolVal = register_as_browser_;
+    fire(DISPID_WINDOWCLOSING, arguments, 2);
+    log(name_ + L" WindowClosing returned Cancel " + std::to_wstring(cancel));
+    if (cancel != VARIANT_FALSE) return;
+    if (!register_as_browser_ &&
+        modal_box(
+            L"La pagina Web visualizzata sta tentando di chiudere la finestra.\n\nChiudere la finestra?",
+            L"Internet Explorer", MB_YESNO) != IDYES)
+      return;
+    log(name_ + L" destroyed its own window");
+    ::DestroyWindow(std::exchange(window_, nullptr));
+  }
+
+  void script_error() {
+    const auto target = site_.as<IOleCommandTarget>(IID_IOleCommandTarget);
+    win32::Variant document, go_on;
+    document->vt = VT_UNKNOWN;
+    document->punkVal = static_cast<IOleObject*>(this);
+    AddRef();
+    const HRESULT hr = target ? target->Exec(&kDocHostCommandHandler, OLECMDID_SHOWSCRIPTERROR, 0,
+                                             document.get(), go_on.get())
+                              : E_NOINTERFACE;
+    log(name_ + L" script error: host " + hex(hr) + L" " + describe(go_on.get()));
+    if (hr != S_OK)
+      modal_box(L"Errore nella pagina. Continuare ad eseguire gli script?", L"Errore di script", MB_YESNO);
+  }
+
   // Kept alive with the site the host let go of, for one more call to it.
   void keep_until_late_call() {
     AddRef();
@@ -607,6 +647,8 @@ LRESULT CALLBACK ScriptedBrowser::window_procedure(HWND window, UINT message, WP
   static const UINT print_done = ::RegisterWindowMessageW(L"ScriptedBrowser.PrintDone");
   static const UINT dialog_unannounced = ::RegisterWindowMessageW(L"ScriptedBrowser.DialogUnannounced");
   static const UINT alert = ::RegisterWindowMessageW(L"ScriptedBrowser.Alert");
+  static const UINT close_window = ::RegisterWindowMessageW(L"ScriptedBrowser.CloseWindow");
+  static const UINT script_error = ::RegisterWindowMessageW(L"ScriptedBrowser.ScriptError");
   static const UINT keep_site = ::RegisterWindowMessageW(L"ScriptedBrowser.KeepSite");
   if (message == WM_NCCREATE) {
     const auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
@@ -623,6 +665,8 @@ LRESULT CALLBACK ScriptedBrowser::window_procedure(HWND window, UINT message, WP
   if (message == print_done) self->finish_printing();
   if (message == dialog_unannounced) self->announce_dialog_ = false;
   if (message == alert) self->alert();
+  if (message == close_window) self->close_window();
+  if (message == script_error) self->script_error();
   if (message == keep_site) self->keep_site_ = true;
   if (message == WM_SETFOCUS) log(self->name_ + L" has the focus");
   if (message == WM_KEYDOWN) log(self->name_ + L" key " + hex(static_cast<long>(wparam)));

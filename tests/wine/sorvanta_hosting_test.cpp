@@ -253,13 +253,18 @@ TEST_P(StartAddressTest, TheCaptionFollowsEveryTitleChangeAddressFirst) {
 INSTANTIATE_TEST_SUITE_P(Folders, StartAddressTest,
                          ::testing::Values(L"catalogo", L"Catalogo Veltrano àè", L"cat#1 50%"));
 
-TEST_F(SorvantaHostingTest, TheSiteAnswersAmbientPropertiesAndAsksForTheDpiAwarePage) {
+TEST_F(SorvantaHostingTest, TheSiteAnswersAmbientPropertiesScriptErrorsAndAsksForTheDpiAwarePage) {
   start();
   EXPECT_GE(find("B1 ambient USERMODE 0x00000000 VT_BOOL -1"), 0);
   EXPECT_GE(find("B1 ambient DLCONTROL 0x80020003"), 0) << "DISP_E_MEMBERNOTFOUND: the control's default";
   EXPECT_GE(find("B1 GetHostInfo 0x00000000 flags 0x40000000"), 0) << "DOCHOSTUIFLAG_DPI_AWARE";
   EXPECT_GE(find("B1 Advise own identity"), 0);
   EXPECT_GE(find("B1 has the focus"), 0) << "the page has the keyboard from the start";
+  // A script error goes by without the control's own box, the page's scripts going on.
+  request(control_in(catalogue_), L"ScriptedBrowser.ScriptError");
+  settle(control_in(catalogue_), "B1");
+  EXPECT_GE(find("B1 script error: host 0x00000000 VT_BOOL -1"), 0);
+  EXPECT_EQ(::FindWindowW(L"#32770", L"Errore di script"), nullptr);
   close_catalogue();
 }
 
@@ -523,6 +528,23 @@ INSTANTIATE_TEST_SUITE_P(Boxes, ControlBoxTest,
                                            ControlBox{"Alert", L"ScriptedBrowser.Alert",
                                                       L"Messaggio dalla pagina Web"}),
                          [](const auto& param_info) { return std::string(param_info.param.name); });
+
+// window.close() in a page closes its window as the user would: the pop-up goes; the catalogue
+// thanks the user, then the program ends. The control neither asks nor destroys a window itself.
+TEST_F(SorvantaHostingTest, APageThatClosesItsWindowClosesItAsTheUserWould) {
+  start();
+  const HWND popup = open_loaded_popup();
+  request(control_in(popup), L"ScriptedBrowser.CloseWindow");
+  ASSERT_TRUE(wait_for("B2 released"));
+  EXPECT_FALSE(::IsWindow(popup));
+  request(control_in(catalogue_), L"ScriptedBrowser.CloseWindow");
+  const HWND box = box_titled(L"Veltrano S.r.l.");
+  ASSERT_NE(box, nullptr);
+  answer(box, IDOK);
+  EXPECT_EQ(sorvanta_->wait(), 0u);
+  EXPECT_EQ(count("B2 WindowClosing returned Cancel -1") + count("B1 WindowClosing returned Cancel -1"), 2);
+  expect_torn_down_in_order(2);
+}
 
 // A control that keeps its site after the pop-up has let go of it, and calls it later, reaches
 // nothing of the pop-up.
