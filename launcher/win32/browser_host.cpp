@@ -6,6 +6,7 @@
 #include <olectl.h>
 
 #include <new>
+#include <optional>
 #include <utility>
 
 #include "launcher/run_error.h"
@@ -17,6 +18,9 @@ namespace {
 // CGID_DocHostCommandHandler, which no import library defines: what the control asks its host.
 constexpr GUID kDocHostCommandHandler{
     0xf38bc242, 0xb950, 0x11d1, {0x89, 0x18, 0x00, 0xc0, 0x4f, 0xc2, 0xc8, 0x36}};
+// The control starts its print template at once, or a moment after ExecWB has returned; one that
+// never comes must not keep the pop-up printing for good.
+constexpr ULONGLONG kPrintStartMs = 30'000;
 
 }  // namespace
 
@@ -44,7 +48,12 @@ class BrowserHost::Site {
     BrowserHostEvents* events = std::exchange(events_, nullptr);
     for (int loop = 0; events && loop < modal_loops_; ++loop) events->enable_modeless(true);
   }
-  bool printing() const { return print_templates_ > 0; }
+  void print_issued() { print_issued_at_ = ::GetTickCount64(); }
+  void print_refused() { print_issued_at_.reset(); }
+  bool printing() const {
+    return print_templates_ > 0 ||
+           (print_issued_at_ && ::GetTickCount64() - *print_issued_at_ < kPrintStartMs);
+  }
   bool busy() const { return modal_loops_ > 0 || printing(); }
 
  private:
@@ -301,6 +310,7 @@ class BrowserHost::Site {
                                      UINT*) override {
       // Counted also once nobody listens: the control must not go while its page prints.
       if (id == DISPID_PRINTTEMPLATEINSTANTIATION) {
+        site_.print_issued_at_.reset();
         ++site_.print_templates_;
         return S_OK;
       }
@@ -354,6 +364,7 @@ class BrowserHost::Site {
   ULONG references_ = 0;
   int modal_loops_ = 0;
   int print_templates_ = 0;
+  std::optional<ULONGLONG> print_issued_at_;  // a print command whose template has not started yet
   ClientSite client_site_{*this};
   InPlaceSite in_place_site_{*this};
   InPlaceFrame frame_{*this};
@@ -424,6 +435,13 @@ void BrowserHost::focus() {
 
 void BrowserHost::unhook() {
   site_->unhook();
+}
+
+HRESULT BrowserHost::print(OLECMDEXECOPT option, VARIANT* in, VARIANT* out) {
+  site_->print_issued();
+  const HRESULT hr = browser_->ExecWB(OLECMDID_PRINT, option, in, out);
+  if (FAILED(hr)) site_->print_refused();
+  return hr;
 }
 
 bool BrowserHost::translate_accelerator(MSG& message) {

@@ -55,8 +55,11 @@ class BrowserHost {
   bool translate_accelerator(MSG& message);
   // Whether `window` is the control's own window or one inside it.
   bool owns(HWND window) const;
-  // Whether a page is printing: from the control's PrintTemplateInstantiation to its
-  // PrintTemplateTeardown, which may come long after its print dialog has closed.
+  // ExecWB(OLECMDID_PRINT). The page counts as printing from now on: the control may start its
+  // print template (and its dialog) after this has returned.
+  HRESULT print(OLECMDEXECOPT option, VARIANT* in, VARIANT* out);
+  // Whether a page is printing: from the print command to the control's PrintTemplateTeardown, which
+  // may come long after its print dialog has closed.
   bool printing() const;
   // Whether the control can't be let go yet: it prints, or one of its modal loops is running.
   bool busy() const;

@@ -45,6 +45,7 @@ class Win32Browser final : public Browser, private BrowserHostEvents {
   void enable_modeless(bool enable) override;
   void window_closing() override;
   IWebBrowser2& control() const;
+  bool page_complete() const;
 
   Win32Window& win32_window_;
   std::unique_ptr<BrowserHost> host_;

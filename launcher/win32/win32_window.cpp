@@ -102,6 +102,10 @@ void Win32Window::enable_modeless(bool enable) {
   win32_system_.enable_modeless(enable, handle_);
 }
 
+void Win32Window::held_by_dialog(bool held) {
+  if (std::exchange(held_by_dialog_, held) != held) win32_system_.enable_modeless(!held, handle_);
+}
+
 bool Win32Window::translate_keyboard(MSG& message) {
   const bool tab = message.message == WM_KEYDOWN && message.wParam == VK_TAB;
   const bool backwards = ::GetKeyState(VK_SHIFT) < 0;
@@ -169,6 +173,8 @@ void Win32Window::do_destroy() {
   const auto browsers = controls_of<Win32Browser>();
   const bool busy = win32_system_.in_modal_loop() ||
                     std::any_of(browsers.begin(), browsers.end(), [](auto* b) { return b->busy(); });
+  // A dialog over a window that goes holds the others no longer.
+  held_by_dialog(false);
   if (busy) {
     // A control's dialog may be running on the stack, or its page printing: the window only hides,
     // and goes with its controls once that loop has returned and the page has printed.
@@ -224,6 +230,9 @@ LRESULT Win32Window::handle_message(UINT message, WPARAM wparam, LPARAM lparam) 
     case WM_SIZE:
       // A minimised window's size means nothing to the controls.
       if (wparam != SIZE_MINIMIZED) raise_resize();
+      return 0;
+    case WM_ENABLE:
+      if (!win32_system_.changing_enabled()) held_by_dialog(wparam == FALSE);
       return 0;
     case WM_ACTIVATE: {
       if (LOWORD(wparam) == WA_INACTIVE) save_focus();

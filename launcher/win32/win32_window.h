@@ -47,6 +47,9 @@ class Win32Window final : public Window {
   // Where the system shows the window smaller than its rectangle, the design's outer size is
   // given to what shows, placed as the design says.
   void fit_visible_frame();
+  // A dialog that is not the launcher's own (the control's, shown after ExecWB has returned) has
+  // disabled this window, or let it go again: the launcher's other windows wait with it.
+  void held_by_dialog(bool held);
   void save_focus();
   void restore_focus();
   // The keyboard to the control after (or before) `from` in tab order, round the end.
@@ -56,6 +59,7 @@ class Win32Window final : public Window {
   HWND handle_ = nullptr;
   HWND focus_ = nullptr;  // the page that had the keyboard when the window was last deactivated
   bool fitted_on_show_ = false;
+  bool held_by_dialog_ = false;
 };
 
 }  // namespace sorvanta::windows

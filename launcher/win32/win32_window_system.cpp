@@ -124,15 +124,17 @@ void Win32WindowSystem::do_run() {
 }
 
 void Win32WindowSystem::enable_modeless(bool enable, HWND owner) {
+  const bool changing = std::exchange(changing_enabled_, true);
   if (!enable) {
-    if (modal_loops_++ > 0) return;
-    const HWND owner_root = ::GetAncestor(owner, GA_ROOT);
-    for (Window* window : windows()) {
-      // The loop's own dialog disables and enables its owner itself.
-      const HWND handle = static_cast<Win32Window*>(window)->handle();
-      if (handle && handle != owner_root && ::IsWindowEnabled(handle)) {
-        ::EnableWindow(handle, FALSE);
-        disabled_.push_back(handle);
+    if (modal_loops_++ == 0) {
+      const HWND owner_root = ::GetAncestor(owner, GA_ROOT);
+      for (Window* window : windows()) {
+        // The loop's own dialog disables and enables its owner itself.
+        const HWND handle = static_cast<Win32Window*>(window)->handle();
+        if (handle && handle != owner_root && ::IsWindowEnabled(handle)) {
+          ::EnableWindow(handle, FALSE);
+          disabled_.push_back(handle);
+        }
       }
     }
   } else if (modal_loops_ > 0 && --modal_loops_ == 0) {
@@ -141,6 +143,7 @@ void Win32WindowSystem::enable_modeless(bool enable, HWND owner) {
     }
     disabled_.clear();
   }
+  changing_enabled_ = changing;
 }
 
 void Win32WindowSystem::defer_destruction(HWND window, std::vector<std::unique_ptr<BrowserHost>> controls) {

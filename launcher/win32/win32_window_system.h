@@ -32,6 +32,8 @@ class Win32WindowSystem final : public WindowSystem {
   // other windows take no input, as they would under a message box.
   void enable_modeless(bool enable, HWND owner);
   bool in_modal_loop() const { return modal_loops_ > 0; }
+  // Whether the launcher itself is enabling or disabling its windows right now.
+  bool changing_enabled() const { return changing_enabled_; }
 
   // A modal loop of the launcher's own over `owner` (null: over none), for its lifetime.
   class ModalLoop {
@@ -85,6 +87,7 @@ class Win32WindowSystem final : public WindowSystem {
   win32::Font font_;
   int modal_loops_ = 0;
   std::vector<HWND> disabled_;  // what the running modal loops disabled
+  bool changing_enabled_ = false;
   std::vector<Remains> deferred_;
 };
 

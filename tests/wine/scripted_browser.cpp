@@ -14,7 +14,10 @@
 // then the template let go (PrintTemplateTeardown). What the test can change for the next print:
 // "ScriptedBrowser.PrintFails" (wParam: the HRESULT ExecWB answers at once), "ScriptedBrowser.
 // PrintSlowly" (the page goes on printing after its dialog until "ScriptedBrowser.PrintDone"),
-// "ScriptedBrowser.DialogUnannounced" (the dialog comes without EnableModeless around it).
+// "ScriptedBrowser.DialogUnannounced" (the dialog comes without EnableModeless around it). And for
+// every print from then on, "ScriptedBrowser.PrintLater": ExecWB returns at once and the template
+// starts, with its dialog, from the message loop, as the real control may do it. A page still
+// loading prints what it has.
 //
 // What a page may do besides: "ScriptedBrowser.Alert" (an alert box), "ScriptedBrowser.CloseWindow"
 // (window.close(): WindowClosing, and unless the host cancels, the control asks first in a window the
@@ -46,7 +49,8 @@ namespace {
 
 HMODULE this_module = nullptr;
 constexpr wchar_t kWindowClass[] = L"ScriptedBrowser";
-constexpr UINT kLoadStep = WM_APP + 1;  // wParam: the step, lParam: the navigation it belongs to
+constexpr UINT kLoadStep = WM_APP + 1;   // wParam: the step, lParam: the navigation it belongs to
+constexpr UINT kPrintStep = WM_APP + 2;  // a print template starting after ExecWB has returned
 constexpr UINT kLateCallMs = 200;
 // CGID_DocHostCommandHandler, which no import library defines.
 constexpr GUID kDocHostCommandHandler{
@@ -156,7 +160,7 @@ class ScriptedBrowser final : public IOleObject,
   HRESULT STDMETHODCALLTYPE Close(DWORD option) override {
     record(L"Close " + std::to_wstring(option));
     if (busy_) log(L"ERROR " + name_ + L" closed inside its own modal loop");
-    if (printing_) log(L"ERROR " + name_ + L" closed while printing");
+    if (printing_ || prints_queued_ > 0) log(L"ERROR " + name_ + L" closed while printing");
     closed_ = true;
     return S_OK;
   }
@@ -265,9 +269,13 @@ class ScriptedBrowser final : public IOleObject,
                 describe(in) + L" | " + describe(out)))
       return E_UNEXPECTED;
     if (command != OLECMDID_PRINT) return OLECMDERR_E_NOTSUPPORTED;
-    if (!loaded_) return OLECMDERR_E_DISABLED;
     if (const HRESULT answer = std::exchange(print_answer_, S_OK); answer != S_OK) return answer;
     if (option != OLECMDEXECOPT_PROMPTUSER) return S_OK;
+    if (print_later_) {
+      ++prints_queued_;
+      ::PostMessageW(window_, kPrintStep, 0, 0);
+      return S_OK;
+    }
     return print_dialog() ? S_OK : OLECMDERR_E_CANCELED;
   }
   HRESULT STDMETHODCALLTYPE get_RegisterAsBrowser(VARIANT_BOOL* value) override {
@@ -380,7 +388,7 @@ class ScriptedBrowser final : public IOleObject,
   }
   HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override {
     if (!record(L"Unadvise " + std::to_wstring(cookie))) return E_UNEXPECTED;
-    if (printing_) log(L"ERROR " + name_ + L" disconnected while printing");
+    if (printing_ || prints_queued_ > 0) log(L"ERROR " + name_ + L" disconnected while printing");
     sink_.reset();
     return S_OK;
   }
@@ -543,6 +551,12 @@ class ScriptedBrowser final : public IOleObject,
     return answer == IDOK;
   }
 
+  void print_step() {
+    if (closed_ || prints_queued_ == 0) return;
+    --prints_queued_;
+    print_dialog();
+  }
+
   void alert() {
     modal_box(L"Avviso della pagina", L"Messaggio dalla pagina Web", MB_OK);
     log(name_ + L" alert closed");
@@ -635,6 +649,8 @@ class ScriptedBrowser final : public IOleObject,
   HRESULT print_answer_ = S_OK;
   bool print_slowly_ = false;
   bool announce_dialog_ = true;
+  bool print_later_ = false;
+  int prints_queued_ = 0;
   bool keep_site_ = false;
 };
 
@@ -646,6 +662,7 @@ LRESULT CALLBACK ScriptedBrowser::window_procedure(HWND window, UINT message, WP
   static const UINT print_slowly = ::RegisterWindowMessageW(L"ScriptedBrowser.PrintSlowly");
   static const UINT print_done = ::RegisterWindowMessageW(L"ScriptedBrowser.PrintDone");
   static const UINT dialog_unannounced = ::RegisterWindowMessageW(L"ScriptedBrowser.DialogUnannounced");
+  static const UINT print_later = ::RegisterWindowMessageW(L"ScriptedBrowser.PrintLater");
   static const UINT alert = ::RegisterWindowMessageW(L"ScriptedBrowser.Alert");
   static const UINT close_window = ::RegisterWindowMessageW(L"ScriptedBrowser.CloseWindow");
   static const UINT script_error = ::RegisterWindowMessageW(L"ScriptedBrowser.ScriptError");
@@ -664,6 +681,8 @@ LRESULT CALLBACK ScriptedBrowser::window_procedure(HWND window, UINT message, WP
   if (message == print_slowly) self->print_slowly_ = true;
   if (message == print_done) self->finish_printing();
   if (message == dialog_unannounced) self->announce_dialog_ = false;
+  if (message == print_later) self->print_later_ = true;
+  if (message == kPrintStep) self->print_step();
   if (message == alert) self->alert();
   if (message == close_window) self->close_window();
   if (message == script_error) self->script_error();

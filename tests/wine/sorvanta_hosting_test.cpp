@@ -316,7 +316,7 @@ TEST_F(SorvantaHostingTest, TheWindowsBrowsersAndButtonTakeTheirSizesInTwips) {
   close_catalogue();
 }
 
-TEST_F(SorvantaHostingTest, ANewWindowRequestGetsAPopUpWhosePagePrintsOnceLoaded) {
+TEST_F(SorvantaHostingTest, ANewWindowRequestGetsAPopUpWhosePagePrints) {
   start();
   const HWND popup = open_popup();
   ASSERT_NE(popup, nullptr);
@@ -328,12 +328,6 @@ TEST_F(SorvantaHostingTest, ANewWindowRequestGetsAPopUpWhosePagePrintsOnceLoaded
   EXPECT_GT(navigated, handed) << "the page goes to the browser handed over";
   EXPECT_GE(find("B2 TitleChange " + url_of(L"listino.html") + " | caption Caricamento... -> "), 0);
   EXPECT_GE(find("B2 has the focus"), 0);
-
-  // Still loading: the print button does nothing, and everything stays open.
-  ::SendMessageW(::FindWindowExW(popup, nullptr, L"BUTTON", nullptr), BM_CLICK, 0, 0);
-  EXPECT_GE(find("B2 QueryStatusWB 6 -> 1"), 0);
-  EXPECT_EQ(count("B2 ExecWB"), 0);
-  EXPECT_EQ(sorvanta_->wait(0), STILL_ACTIVE);
 
   request(control_in(popup), L"ScriptedBrowser.Complete");
   ASSERT_TRUE(wait_for("B2 DocumentComplete"));
@@ -402,20 +396,28 @@ TEST_F(SorvantaHostingTest, TabReachesThePrintButtonEnterAndSpacePressIt) {
   close_catalogue();
 }
 
-// A print the user cancels in the control's dialog, or one the control can't do now, is declined
-// with an OLECMDERR_E_ code: the click then does nothing.
-TEST_F(SorvantaHostingTest, APrintTheControlDeclinesDoesNothing) {
+// A page still loading (an image that never comes) prints what it has, and whatever the control
+// answers meanwhile does nothing. Once the page has loaded, a print the user cancels in the control's
+// dialog, or one the control can't do now, is declined with an OLECMDERR_E_ code: that does nothing.
+TEST_F(SorvantaHostingTest, APrintTheControlDeclinesOrFailsWhileThePageLoadsDoesNothing) {
   start();
-  const HWND popup = open_loaded_popup();
+  const HWND popup = open_popup();
   const HWND control = control_in(popup);
+  answer(print_dialog(popup), IDOK);
+  ASSERT_TRUE(wait_for("B2 print dialog closed OK")) << "printed while the page loads";
+  const auto print_failing = [&](std::initializer_list<HRESULT> failures) {
+    for (const HRESULT failure : failures) {
+      request(control, L"ScriptedBrowser.PrintFails", static_cast<ULONG>(failure));
+      ::PostMessageW(button_in(popup), BM_CLICK, 0, 0);
+    }
+    settle(control, "B2");
+  };
+  print_failing({E_FAIL, E_ACCESSDENIED});
+  request(control, L"ScriptedBrowser.Complete");
   answer(print_dialog(popup), IDCANCEL);
   ASSERT_TRUE(wait_for("B2 print dialog closed Cancel"));
-  for (const HRESULT declined : {OLECMDERR_E_NOTSUPPORTED, OLECMDERR_E_DISABLED}) {
-    request(control, L"ScriptedBrowser.PrintFails", static_cast<ULONG>(declined));
-    ::PostMessageW(button_in(popup), BM_CLICK, 0, 0);
-  }
-  settle(control, "B2");
-  EXPECT_EQ(count("B2 ExecWB 6 1 "), 3);
+  print_failing({OLECMDERR_E_NOTSUPPORTED, OLECMDERR_E_DISABLED});
+  EXPECT_EQ(count("B2 ExecWB 6 1 "), 6);
   EXPECT_EQ(::FindWindowW(L"#32770", L"Sorvanta"), nullptr) << "no report";
   EXPECT_EQ(sorvanta_->wait(0), STILL_ACTIVE);
   close_catalogue();
@@ -527,6 +529,62 @@ INSTANTIATE_TEST_SUITE_P(Boxes, ControlBoxTest,
                          ::testing::Values(ControlBox{"PrintDialog", nullptr, L"Stampa"},
                                            ControlBox{"Alert", L"ScriptedBrowser.Alert",
                                                       L"Messaggio dalla pagina Web"}),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
+
+// How the control brings its print dialog: inside ExecWB or after it has returned, with or without
+// EnableModeless around it.
+struct PrintMode {
+  const char* name;
+  bool later;
+  bool announced;
+};
+
+class PrintModeTest : public SorvantaHostingTest, public ::testing::WithParamInterface<PrintMode> {};
+
+// Whichever way the dialog comes, the other windows wait while it is up, and a pop-up prints once at
+// a time: a double click, or Enter held down, brings one dialog. A pop-up closed before its print
+// starts hides, and goes once its page has printed.
+TEST_P(PrintModeTest, ThePrintDialogHoldsTheOtherWindowsAndComesOnceAPress) {
+  start();
+  const HWND popup = open_loaded_popup();
+  const HWND control = control_in(popup);
+  const HWND button = button_in(popup);
+  if (GetParam().later) request(control, L"ScriptedBrowser.PrintLater");
+  const std::function<void()> presses[] = {
+      [&] { ::PostMessageW(button, BM_CLICK, 0, 0); },
+      [&] { ::PostMessageW(button, WM_KEYDOWN, VK_RETURN, 0x40000001); }};
+  int printed = 0;
+  for (const auto& press_once : presses) {
+    if (!GetParam().announced) request(control, L"ScriptedBrowser.DialogUnannounced");
+    press_once();
+    press_once();
+    const HWND dialog = box_titled(L"Stampa");
+    ASSERT_NE(dialog, nullptr);
+    settle(control, "B2");
+    EXPECT_FALSE(::IsWindowEnabled(catalogue_));
+    EXPECT_EQ(count("B2 ExecWB 6 1 "), ++printed);
+    answer(dialog, IDOK);
+    ASSERT_TRUE(eventually([&] { return count("B2 print dialog closed") == printed; }));
+    EXPECT_TRUE(eventually([&] { return ::IsWindowEnabled(catalogue_) != FALSE; }));
+  }
+  if (GetParam().later) {
+    ::PostMessageW(button, BM_CLICK, 0, 0);
+    ::PostMessageW(popup, WM_CLOSE, 0, 0);
+    const HWND dialog = box_titled(L"Stampa");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_FALSE(::IsWindowVisible(popup));
+    answer(dialog, IDOK);
+    ASSERT_TRUE(wait_for("B2 released"));
+  }
+  close_catalogue();
+  expect_torn_down_in_order(2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, PrintModeTest,
+                         ::testing::Values(PrintMode{"InsideExecWB", false, true},
+                                           PrintMode{"InsideExecWBUnannounced", false, false},
+                                           PrintMode{"AfterExecWB", true, true},
+                                           PrintMode{"AfterExecWBUnannounced", true, false}),
                          [](const auto& param_info) { return std::string(param_info.param.name); });
 
 // window.close() in a page closes its window as the user would: the pop-up goes; the catalogue
