@@ -139,6 +139,8 @@ void Win32Window::move_focus(const Control& from, bool backwards) {
   if (at == controls.end()) return;
   const auto here = static_cast<std::size_t>(at - controls.begin());
   const std::size_t next = (here + (backwards ? controls.size() - 1 : 1)) % controls.size();
+  // No dialog manager does it for us: the keyboard is in use, so the focus shows.
+  ::SendMessageW(handle_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
   if (auto* browser = dynamic_cast<Win32Browser*>(controls[next])) browser->focus_page();
   if (auto* button = dynamic_cast<Win32Button*>(controls[next])) ::SetFocus(button->handle());
 }
@@ -190,13 +192,11 @@ void Win32Window::do_destroy() {
   ::DestroyWindow(handle_);
 }
 
-// The keyboard belongs to the pages: the one that had it when the window was left, else the first.
+// The keyboard comes back where it was when the window was left, in a page or on the button; else
+// it goes to the first page.
 void Win32Window::save_focus() {
   const HWND focus = ::GetFocus();
-  focus_ = nullptr;
-  for (Win32Browser* browser : controls_of<Win32Browser>()) {
-    if (browser->owns(focus)) focus_ = focus;
-  }
+  focus_ = focus && ::IsChild(handle_, focus) ? focus : nullptr;
 }
 
 void Win32Window::restore_focus() {

@@ -52,12 +52,13 @@ class Win32Window final : public Window {
   void held_by_dialog(bool held);
   void save_focus();
   void restore_focus();
-  // The keyboard to the control after (or before) `from` in tab order, round the end.
+  // The keyboard to the control after (or before) `from` in tab order, round the end; focus
+  // rectangles show from now on.
   void move_focus(const Control& from, bool backwards);
 
   Win32WindowSystem& win32_system_;
   HWND handle_ = nullptr;
-  HWND focus_ = nullptr;  // the page that had the keyboard when the window was last deactivated
+  HWND focus_ = nullptr;  // the control that had the keyboard when the window was last deactivated
   bool fitted_on_show_ = false;
   bool held_by_dialog_ = false;
 };

@@ -26,6 +26,10 @@
 // box of the control is modal, announced with EnableModeless(FALSE) and TRUE on the frame it had at
 // the start, whatever the host did meanwhile. "ScriptedBrowser.KeepSite": the control keeps its site
 // after the host has let go of it, and calls it once more a little later.
+//
+// Wine keeps no keyboard-cue state, so the WM_CHANGEUISTATE the host sends its windows is written
+// down here too ("ChangeUIState ACTION FLAGS | CAPTION"), as real Windows would pass it on to the
+// control's window.
 #include <windows.h>  // first: the headers below need it
 
 #include <exdisp.h>
@@ -48,6 +52,7 @@
 namespace {
 
 HMODULE this_module = nullptr;
+HHOOK sent_messages = nullptr;
 constexpr wchar_t kWindowClass[] = L"ScriptedBrowser";
 constexpr UINT kLoadStep = WM_APP + 1;   // wParam: the step, lParam: the navigation it belongs to
 constexpr UINT kPrintStep = WM_APP + 2;  // a print template starting after ExecWB has returned
@@ -95,6 +100,15 @@ std::wstring caption_of(HWND window) {
   wchar_t text[256] = L"";
   ::GetWindowTextW(::GetAncestor(window, GA_ROOT), text, 256);
   return text;
+}
+
+LRESULT CALLBACK watch_sent(int code, WPARAM wparam, LPARAM lparam) {
+  const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lparam);
+  if (code == HC_ACTION && sent->message == WM_CHANGEUISTATE && !::GetParent(sent->hwnd)) {
+    log(L"ChangeUIState " + std::to_wstring(LOWORD(sent->wParam)) + L" " +
+        std::to_wstring(HIWORD(sent->wParam)) + L" | " + caption_of(sent->hwnd));
+  }
+  return ::CallNextHookEx(nullptr, code, wparam, lparam);
 }
 
 std::string between(const std::string& text, const std::string& open, const std::string& close) {
@@ -439,6 +453,8 @@ class ScriptedBrowser final : public IOleObject,
     OLEINPLACEFRAMEINFO info{};
     info.cb = sizeof info;
     site->GetWindowContext(frame_.put(), document.put(), &position, &clip, &info);
+    if (!sent_messages)
+      sent_messages = ::SetWindowsHookExW(WH_CALLWNDPROC, &watch_sent, nullptr, ::GetCurrentThreadId());
     window_ = ::CreateWindowExW(0, kWindowClass, L"", WS_CHILD | WS_VISIBLE, position.left, position.top,
                                 position.right - position.left, position.bottom - position.top, parent,
                                 nullptr, this_module, this);

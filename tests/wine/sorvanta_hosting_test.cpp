@@ -23,11 +23,14 @@ namespace {
 
 using wine_test::fs::path;
 
-// Polls until `done` holds; false after 20 s (a guard against a hung run, not a timing assertion).
+// Polls until `done` holds, answering meanwhile what is sent to the test's own windows; false after
+// 20 s (a guard against a hung run, not a timing assertion).
 bool eventually(const std::function<bool()>& done) {
   for (int tries = 0; tries < 400; ++tries) {
     if (done()) return true;
-    ::Sleep(50);
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
   }
   return false;
 }
@@ -334,11 +337,11 @@ TEST_F(SorvantaHostingTest, ANewWindowRequestGetsAPopUpWhosePagePrints) {
   const HWND dialog = print_dialog(popup);
   ASSERT_NE(dialog, nullptr);
   EXPECT_FALSE(::IsWindowEnabled(catalogue_)) << "the control's dialog is modal for the whole launcher";
-  const int focused = count("B2 has the focus");
   ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
   ASSERT_TRUE(wait_for("B2 print dialog closed"));
   EXPECT_TRUE(eventually([&] { return ::IsWindowEnabled(catalogue_) != FALSE; }));
-  EXPECT_TRUE(eventually([&] { return count("B2 has the focus") > focused; })) << "back to the page";
+  EXPECT_TRUE(eventually([&] { return focus_in(popup) == button_in(popup); }))
+      << "back to the button clicked";
   EXPECT_EQ(count("B2 ExecWB"), 1);
   EXPECT_GE(find("B2 ExecWB 6 1 | VT_I2 0 | VT_I2 0"), 0);
   close_catalogue();
@@ -360,8 +363,9 @@ TEST_F(SorvantaHostingTest, TheThankYouBoxBelongsToTheActiveWindowWhileTheOthers
   EXPECT_EQ(sorvanta_->wait(), 0u);
 }
 
-// Tab moves between the page and the button in tab order, Enter and Space press the button. Inside
-// the page every key goes to the control first, and what it leaves, Tab excepted, to the page.
+// Tab moves between the page and the button in tab order, showing the focus, and Enter and Space
+// press the button; after the dialog, and after another program, the keyboard is where it was.
+// Inside the page every key goes to the control first, and what it leaves, Tab excepted, to the page.
 TEST_F(SorvantaHostingTest, TabReachesThePrintButtonEnterAndSpacePressIt) {
   start();
   const HWND popup = open_loaded_popup();
@@ -379,20 +383,31 @@ TEST_F(SorvantaHostingTest, TabReachesThePrintButtonEnterAndSpacePressIt) {
   for (const WPARAM key : {VK_RETURN, VK_SPACE}) {
     press(control, VK_TAB);
     ASSERT_TRUE(eventually([&] { return focus_in(popup) == button; })) << "Tab out of the page";
+    // UIS_CLEAR, UISF_HIDEFOCUS: the focus rectangle shows from now on.
+    EXPECT_TRUE(wait_for("ChangeUIState 2 1 | Listino prezzi"));
     press(button, key);
     const HWND dialog = box_titled(L"Stampa");
     ASSERT_NE(dialog, nullptr) << key_name(key);
     answer(dialog, IDOK);
     ++printed;
     ASSERT_TRUE(eventually([&] { return count("B2 print dialog closed OK") == printed; }));
-    EXPECT_TRUE(eventually([&] { return focus_in(popup) == control; })) << "back to the page";
+    EXPECT_TRUE(eventually([&] { return focus_in(popup) == button; })) << "back where it was";
+    press(button, VK_TAB);
+    ASSERT_TRUE(eventually([&] { return focus_in(popup) == control; })) << "round to the page";
   }
   EXPECT_GE(find("B2 TranslateAccelerator " + key_name(VK_TAB)), 0) << "the control had Tab first";
   EXPECT_EQ(count("B2 ExecWB 6 1 "), 2);
+  // Another program's window comes to the front and goes: the keyboard is back on the button.
   press(control, VK_TAB);
   ASSERT_TRUE(eventually([&] { return focus_in(popup) == button; }));
-  press(button, VK_TAB);
-  EXPECT_TRUE(eventually([&] { return focus_in(popup) == control; })) << "round to the page";
+  const HWND other = ::CreateWindowExW(0, L"STATIC", L"Altro programma", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
+                                       0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+  ::SetForegroundWindow(other);
+  ASSERT_TRUE(eventually([&] { return ::GetForegroundWindow() == other; }));
+  ::DestroyWindow(other);
+  ASSERT_TRUE(eventually([&] { return ::GetForegroundWindow() == popup; }));
+  settle(control, "B2");
+  EXPECT_EQ(focus_in(popup), button);
   close_catalogue();
 }
 
