@@ -248,10 +248,16 @@ LRESULT Win32Window::handle_message(UINT message, WPARAM wparam, LPARAM lparam) 
     case WM_CLOSE:
       raise_close_request(UnloadMode::form_control_menu);
       return 0;
-    case WM_QUERYENDSESSION:
-      // Windows is logging off or shutting down: the same close request, and the session may end.
+    case WM_QUERYENDSESSION: {
+      // The thank-you box already up, the session's end waits for its answer (Windows shows the box's
+      // text as the reason meanwhile).
+      if (closing()) return FALSE;
+      // Windows is logging off or shutting down: the same close request; the session may end once
+      // the window has closed.
+      Win32WindowSystem& system = win32_system_;
       raise_close_request(UnloadMode::app_windows);
-      return TRUE;
+      return system.ending() || !from_handle(handle) ? TRUE : FALSE;
+    }
     case WM_COMMAND:
       if (HIWORD(wparam) == BN_CLICKED && lparam != 0) {
         for (Win32Button* button : controls_of<Win32Button>()) {

@@ -348,7 +348,8 @@ TEST_F(SorvantaHostingTest, ANewWindowRequestGetsAPopUpWhosePagePrints) {
   expect_torn_down_in_order(2);
 }
 
-// The box belongs to the window the user is at, over it; the launcher's other windows wait for it.
+// The box belongs to the window the user is at, over it; the launcher's other windows, and the end of
+// the session, wait for it.
 TEST_F(SorvantaHostingTest, TheThankYouBoxBelongsToTheActiveWindowWhileTheOthersWait) {
   start();
   const HWND popup = open_popup();
@@ -359,6 +360,13 @@ TEST_F(SorvantaHostingTest, TheThankYouBoxBelongsToTheActiveWindowWhileTheOthers
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(::GetWindow(box, GW_OWNER), catalogue_);
   EXPECT_FALSE(::IsWindowEnabled(popup));
+  // Windows asking meanwhile whether the session may end is told to wait for the answer.
+  DWORD_PTR allowed = TRUE;
+  EXPECT_NE(::SendMessageTimeoutW(catalogue_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000,
+                                  &allowed),
+            0);
+  EXPECT_EQ(allowed, static_cast<DWORD_PTR>(FALSE));
+  EXPECT_TRUE(::IsWindow(box));
   answer(box, IDOK);
   EXPECT_EQ(sorvanta_->wait(), 0u);
 }
