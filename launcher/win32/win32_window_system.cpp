@@ -64,6 +64,10 @@ Win32WindowSystem::Win32WindowSystem()
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
   window_class.lpszClassName = kWindowClass;
   if (!::RegisterClassExW(&window_class)) throw RunError::described(kMethodFailed, "RegisterClassExW");
+  STARTUPINFOW start_up{};
+  start_up.cb = sizeof start_up;
+  ::GetStartupInfoW(&start_up);
+  if (start_up.dwFlags & STARTF_USESHOWWINDOW) start_up_show_ = start_up.wShowWindow;
 }
 
 Win32WindowSystem::~Win32WindowSystem() {

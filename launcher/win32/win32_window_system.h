@@ -4,7 +4,9 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "launcher/win32/browser_host.h"
@@ -34,6 +36,9 @@ class Win32WindowSystem final : public WindowSystem {
   bool in_modal_loop() const { return modal_loops_ > 0; }
   // Whether the launcher itself is enabling or disabling its windows right now.
   bool changing_enabled() const { return changing_enabled_; }
+  // How the program was started (the start-up info's show command), for the first window shown;
+  // nothing for every later one.
+  std::optional<int> take_start_up_show() { return std::exchange(start_up_show_, std::nullopt); }
 
   // A modal loop of the launcher's own over `owner` (null: over none), for its lifetime.
   class ModalLoop {
@@ -88,6 +93,7 @@ class Win32WindowSystem final : public WindowSystem {
   int modal_loops_ = 0;
   std::vector<HWND> disabled_;  // what the running modal loops disabled
   bool changing_enabled_ = false;
+  std::optional<int> start_up_show_;
   std::vector<Remains> deferred_;
 };
 

@@ -15,6 +15,25 @@ bool within(const RECT& inner, const RECT& outer) {
 
 }  // namespace
 
+RECT in_workspace(const RECT& screen, const RECT& monitor, const RECT& work) {
+  RECT workspace = screen;
+  ::OffsetRect(&workspace, monitor.left - work.left, monitor.top - work.top);
+  return workspace;
+}
+
+int first_show_command(std::optional<int> start_up_show, bool min_button, bool max_button) {
+  switch (start_up_show.value_or(SW_SHOWNORMAL)) {
+    case SW_SHOWMAXIMIZED:
+      return max_button ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
+    case SW_SHOWMINIMIZED:
+    case SW_MINIMIZE:
+    case SW_SHOWMINNOACTIVE:
+      return min_button ? *start_up_show : SW_SHOWNORMAL;
+    default:
+      return SW_SHOWNORMAL;
+  }
+}
+
 RECT visible_rect(const RECT& window, const std::optional<RECT>& frame) {
   return frame && within(*frame, window) ? *frame : window;
 }

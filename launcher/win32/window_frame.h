@@ -1,8 +1,8 @@
 #pragma once
-// The frame of a window as the user sees it. Since Windows 8 the desktop window manager draws a
-// window smaller than its rectangle: the left, right and bottom edges of the rectangle are
-// invisible resize borders (7 pixels at 96 dpi on Windows 10). The outer size the launcher reads,
-// and the one a window is made with, are those of the visible frame.
+// The frame of a window as the user sees it, and how it first shows. Since Windows 8 the desktop
+// window manager draws a window smaller than its rectangle: the left, right and bottom edges of the
+// rectangle are invisible resize borders (7 pixels at 96 dpi on Windows 10). The outer size the
+// launcher reads, and the one a window is made with, are those of the visible frame.
 #include <windows.h>
 
 #include <optional>
@@ -18,6 +18,15 @@ RECT visible_rect(const RECT& window, const std::optional<RECT>& frame);
 
 // A `width` x `height` rectangle on the work area `work`: centred, or at its top-left corner.
 RECT placed(const RECT& work, int width, int height, bool centred);
+
+// A screen rectangle in the workspace coordinates of a window's normal position (WINDOWPLACEMENT):
+// from the top-left corner of the work area of its monitor, `monitor` with its work area `work`.
+RECT in_workspace(const RECT& screen, const RECT& monitor, const RECT& work);
+
+// The first showing of the program's first window follows how the program was started
+// (`start_up_show`, the start-up info's show command, when it gives one): a shortcut's "Run:
+// Maximized" or "Minimized", where the design has the box for it. Anything else shows it normal.
+int first_show_command(std::optional<int> start_up_show, bool min_button, bool max_button);
 
 // Where a window made at `window`, with its visible `frame`, goes so that what shows of it is
 // `width` x `height` placed on `work`. Nothing where it shows whole or the frame is unknown: it

@@ -111,9 +111,9 @@ class SorvantaHostingTest : public ::testing::Test {
     for (const auto& line : calls()) std::cout << "  " << line << '\n';
   }
 
-  // Sorvanta.exe in a catalogue folder named `name`: a start page linking to a price list that stays
-  // loading until asked to complete.
-  void start(const std::wstring& name = L"catalogo") {
+  // Sorvanta.exe in a catalogue folder named `name`, started as `show` says (-1: as from a plain
+  // command): a start page linking to a price list that stays loading until asked to complete.
+  void start(const std::wstring& name = L"catalogo", int show = -1) {
     folder_ = scratch_ / name;
     wine_test::fs::create_directories(folder_);
     std::ofstream(folder_ / L"index.html")
@@ -123,7 +123,7 @@ class SorvantaHostingTest : public ::testing::Test {
     wine_test::fs::copy_file(wine_test::built(SORVANTA_EXE), folder_ / L"Sorvanta.exe");
     log_ = folder_ / L"calls.log";
     ::SetEnvironmentVariableW(L"SCRIPTED_BROWSER_LOG", log_.c_str());
-    sorvanta_ = std::make_unique<wine_test::Child>(folder_ / L"Sorvanta.exe", folder_);
+    sorvanta_ = std::make_unique<wine_test::Child>(folder_ / L"Sorvanta.exe", folder_, L"", show);
     ASSERT_TRUE(wait_for("B1 DocumentComplete"));
     catalogue_ = find_window(L"SorvantaWindow", L"Catalogo di prova");
     ASSERT_NE(catalogue_, nullptr);
@@ -640,5 +640,34 @@ TEST_F(SorvantaHostingTest, ALateCallFromAControlLetGoReachesNothing) {
   close_catalogue();
   expect_torn_down_in_order(2);
 }
+
+class StartStateTest : public SorvantaHostingTest, public ::testing::WithParamInterface<int> {};
+
+// Started from a shortcut set to "Run: Maximized" (the browser filling the window) or "Minimized",
+// the catalogue window opens so; restored, it has its design's size at its design's place.
+TEST_P(StartStateTest, TheCatalogueOpensAsItsShortcutSaysAndRestoresToItsDesign) {
+  start(L"catalogo", GetParam());
+  const bool maximized = GetParam() == SW_SHOWMAXIMIZED;
+  ASSERT_TRUE(
+      eventually([&] { return (maximized ? ::IsZoomed(catalogue_) : ::IsIconic(catalogue_)) != FALSE; }));
+  RECT outer{}, client{}, work{};
+  ::GetWindowRect(catalogue_, &outer);
+  if (maximized) {
+    EXPECT_TRUE(wait_for("B1 SetObjectRects 0 0 " + std::to_string(outer.right - outer.left - pixels(150)) +
+                         "x" + std::to_string(outer.bottom - outer.top - pixels(500))));
+  }
+  ::ShowWindow(catalogue_, SW_RESTORE);
+  ASSERT_TRUE(eventually([&] { return !::IsZoomed(catalogue_) && !::IsIconic(catalogue_); }));
+  ::GetClientRect(catalogue_, &client);
+  EXPECT_EQ(client.right, pixels(8880));
+  EXPECT_EQ(client.bottom, pixels(5865));
+  ::GetWindowRect(catalogue_, &outer);
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  EXPECT_NEAR((outer.left + outer.right) / 2, (work.left + work.right) / 2, 1);
+  EXPECT_NEAR((outer.top + outer.bottom) / 2, (work.top + work.bottom) / 2, 1);
+  close_catalogue();
+}
+
+INSTANTIATE_TEST_SUITE_P(Shortcuts, StartStateTest, ::testing::Values(SW_SHOWMAXIMIZED, SW_SHOWMINNOACTIVE));
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The arithmetic of the visible frame, with the frame metrics of Windows 10 (invisible resize
 // borders of 7 pixels at the left, right and bottom at 96 dpi; none at the top, where the caption
-// bar is) and of systems that show a window whole.
+// bar is) and of systems that show a window whole; and of a window's first showing.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -10,7 +10,9 @@
 
 namespace {
 
+using sorvanta::windows::first_show_command;
 using sorvanta::windows::fitted_window;
+using sorvanta::windows::in_workspace;
 using sorvanta::windows::visible_rect;
 
 constexpr RECT kWorkArea{0, 0, 1920, 1040};  // 1920 x 1080 with the task bar at the bottom
@@ -92,6 +94,55 @@ TEST(WindowFrame, AWindowShownWholeStaysAsItWasMade) {
   };
   for (const StayCase& c : cases) {
     EXPECT_EQ(text(fitted_window(kMade, c.frame, kWorkArea, 600, 425, true)), "nothing") << c.system;
+  }
+}
+
+struct WorkspaceCase {
+  const char* task_bar;
+  RECT monitor;
+  RECT work;
+  RECT screen;
+  RECT workspace;
+};
+
+// A window's normal position is measured from its monitor's work area, which a task bar at the top
+// or the left moves.
+TEST(WindowFrame, TheNormalPositionIsInWorkspaceCoordinates) {
+  const WorkspaceCase cases[] = {
+      {"at the bottom", {0, 0, 1920, 1080}, {0, 0, 1920, 1040}, {653, 307, 1267, 739}, {653, 307, 1267, 739}},
+      {"at the top", {0, 0, 1920, 1080}, {0, 40, 1920, 1080}, {653, 327, 1267, 759}, {653, 287, 1267, 719}},
+      {"at the left", {0, 0, 1920, 1080}, {62, 0, 1920, 1080}, {684, 327, 1298, 759}, {622, 327, 1236, 759}},
+      {"on a monitor to the right, at its top",
+       {1920, 0, 3840, 1080},
+       {1920, 40, 3840, 1080},
+       {2573, 327, 3187, 759},
+       {2573, 287, 3187, 719}},
+  };
+  for (const WorkspaceCase& c : cases) {
+    EXPECT_EQ(text(in_workspace(c.screen, c.monitor, c.work)), text(c.workspace)) << c.task_bar;
+  }
+}
+
+struct ShowCase {
+  const char* started;
+  std::optional<int> start_up_show;
+  int catalogue;  // min and max buttons
+  int pop_up;     // neither
+};
+
+TEST(WindowFrame, TheFirstShowingFollowsTheShortcutWhereTheDesignAllowsIt) {
+  const ShowCase cases[] = {
+      {"from a command line", std::nullopt, SW_SHOWNORMAL, SW_SHOWNORMAL},
+      {"Run: Normal window", SW_SHOWNORMAL, SW_SHOWNORMAL, SW_SHOWNORMAL},
+      {"Run: Maximized", SW_SHOWMAXIMIZED, SW_SHOWMAXIMIZED, SW_SHOWNORMAL},
+      {"Run: Minimized", SW_SHOWMINNOACTIVE, SW_SHOWMINNOACTIVE, SW_SHOWNORMAL},
+      {"minimised by a program", SW_SHOWMINIMIZED, SW_SHOWMINIMIZED, SW_SHOWNORMAL},
+      {"hidden by a program", SW_HIDE, SW_SHOWNORMAL, SW_SHOWNORMAL},
+      {"in the background", SW_SHOWNOACTIVATE, SW_SHOWNORMAL, SW_SHOWNORMAL},
+  };
+  for (const ShowCase& c : cases) {
+    EXPECT_EQ(first_show_command(c.start_up_show, true, true), c.catalogue) << c.started;
+    EXPECT_EQ(first_show_command(c.start_up_show, false, false), c.pop_up) << c.started;
   }
 }
 
