@@ -12,6 +12,7 @@ namespace {
 
 using sorvanta::windows::first_show_command;
 using sorvanta::windows::fitted_window;
+using sorvanta::windows::frame_in_window_pixels;
 using sorvanta::windows::in_workspace;
 using sorvanta::windows::visible_rect;
 
@@ -45,6 +46,38 @@ TEST(WindowFrame, TheOuterSizeIsWhatShowsOfTheWindow) {
       {"an empty frame", {656, 305, 1264, 735}, RECT{0, 0, 0, 0}, {656, 305, 1264, 735}},
   };
   for (const ReadCase& c : cases) EXPECT_EQ(text(visible_rect(c.window, c.frame)), text(c.shown)) << c.system;
+}
+
+struct ScaleCase {
+  const char* monitor;
+  RECT window_physical;       // the window's rectangle in the monitor's pixels
+  RECT physical;              // what the desktop window manager answers, in the same pixels
+  std::optional<RECT> frame;  // in the window's own pixels
+};
+
+// The launcher works at the system's 96 dpi: its window, 608 x 430 of its own pixels, is stretched on
+// a monitor of another scale, while the desktop window manager measures in that monitor's pixels.
+TEST(WindowFrame, AFrameMeasuredInAMonitorsOwnPixelsIsTakenInTheWindowsPixels) {
+  constexpr RECT kWindow{656, 305, 1264, 735};
+  const ScaleCase cases[] = {
+      {"the system's scale", kWindow, {663, 305, 1257, 728}, RECT{663, 305, 1257, 728}},
+      // 11 physical pixels of border are 7.3 of the window's.
+      {"150 %", {984, 458, 1896, 1103}, {995, 458, 1885, 1092}, RECT{663, 305, 1257, 728}},
+      {"125 % on a monitor to the right",
+       {2740, 100, 3500, 638},
+       {2749, 100, 3491, 629},
+       RECT{663, 305, 1257, 728}},
+      // The system at 150 % (a laptop), the window on a screen at 100 %: 7 physical pixels are 10.5.
+      {"100 % under a system at 150 %",
+       {437, 203, 842, 489},
+       {444, 203, 835, 482},
+       RECT{667, 305, 1253, 724}},
+      {"a frame beyond the window", {984, 458, 1896, 1103}, {980, 458, 1900, 1092}, std::nullopt},
+  };
+  for (const ScaleCase& c : cases) {
+    EXPECT_EQ(text(frame_in_window_pixels(kWindow, c.window_physical, c.physical)), text(c.frame))
+        << c.monitor;
+  }
 }
 
 // A design's outer size in pixels, and whether it is centred.
