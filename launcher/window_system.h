@@ -232,6 +232,8 @@ class Window {
   bool visible() const { return visible_; }
   // True once the window has been unloaded (or the program ended).
   bool unloaded() const { return destroyed_; }
+  // True while a request to close the window runs its handlers (a message box of theirs is up).
+  bool closing() const { return closing_; }
 
   const std::string& caption() const { return caption_; }
   void set_caption(const std::string& text);

@@ -6,10 +6,23 @@
 #include <olectl.h>
 
 #include <new>
+#include <optional>
+#include <utility>
 
 #include "launcher/run_error.h"
 
 namespace sorvanta::windows {
+
+namespace {
+
+// CGID_DocHostCommandHandler, which no import library defines: what the control asks its host.
+constexpr GUID kDocHostCommandHandler{
+    0xf38bc242, 0xb950, 0x11d1, {0x89, 0x18, 0x00, 0xc0, 0x4f, 0xc2, 0xc8, 0x36}};
+// The control starts its print template at once, or a moment after ExecWB has returned; one that
+// never comes must not keep the pop-up printing for good.
+constexpr ULONGLONG kPrintStartMs = 30'000;
+
+}  // namespace
 
 void check(HRESULT hr) {
   if (FAILED(hr)) throw RunError(runtime::automation_error(hr));
@@ -29,9 +42,19 @@ class BrowserHost::Site {
   ULONG references() const { return references_; }
   const RECT& rect() const { return rect_; }
   void set_rect(const RECT& rect) { rect_ = rect; }
-  // From now on the control's events and requests reach nobody.
-  void detach() { events_ = nullptr; }
-  bool printing() const { return print_templates_ > 0; }
+  // From now on the control's events and requests reach nobody, and the host counts the modal loops
+  // it has running as ended: their ends, when they come, are this site's alone.
+  void unhook() {
+    BrowserHostEvents* events = std::exchange(events_, nullptr);
+    for (int loop = 0; events && loop < modal_loops_; ++loop) events->enable_modeless(true);
+  }
+  void print_issued() { print_issued_at_ = ::GetTickCount64(); }
+  void print_refused() { print_issued_at_.reset(); }
+  bool printing() const {
+    return print_templates_ > 0 ||
+           (print_issued_at_ && ::GetTickCount64() - *print_issued_at_ < kPrintStartMs);
+  }
+  bool busy() const { return modal_loops_ > 0 || printing(); }
 
  private:
   HRESULT query(REFIID iid, void** out) {
@@ -47,6 +70,8 @@ class BrowserHost::Site {
       *out = static_cast<IDispatch*>(&ambient_);
     } else if (IsEqualIID(iid, IID_IDocHostUIHandler)) {
       *out = static_cast<IDocHostUIHandler*>(&ui_handler_);
+    } else if (IsEqualIID(iid, IID_IOleCommandTarget)) {
+      *out = static_cast<IOleCommandTarget*>(&command_target_);
     } else {
       return E_NOINTERFACE;
     }
@@ -183,8 +208,8 @@ class BrowserHost::Site {
     }
   };
 
-  // The page is told the program is DPI-aware; everything else (context menu, script errors,
-  // accelerators) is left to the control: S_FALSE and E_NOTIMPL mean "do your default".
+  // The page is told the program is DPI-aware; everything else (context menu, accelerators) is left
+  // to the control: S_FALSE and E_NOTIMPL mean "do your default".
   class UiHandler final : public Part<IDocHostUIHandler> {
    public:
     using Part::Part;
@@ -230,6 +255,38 @@ class BrowserHost::Site {
     }
   };
 
+  // What the control asks its host to do: a script error in a page goes by without the control's own
+  // box, the page's scripts going on; every other command is the control's own to do.
+  class CommandTarget final : public Part<IOleCommandTarget> {
+   public:
+    using Part::Part;
+    HRESULT STDMETHODCALLTYPE QueryStatus(const GUID* group, ULONG count, OLECMD* commands,
+                                          OLECMDTEXT*) override {
+      if (const HRESULT unknown = known(group); unknown != S_OK) return unknown;
+      for (ULONG i = 0; commands && i < count; ++i) {
+        commands[i].cmdf =
+            commands[i].cmdID == OLECMDID_SHOWSCRIPTERROR ? OLECMDF_SUPPORTED | OLECMDF_ENABLED : 0;
+      }
+      return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Exec(const GUID* group, DWORD id, DWORD, VARIANT*, VARIANT* out) override {
+      if (const HRESULT unknown = known(group); unknown != S_OK) return unknown;
+      if (id != OLECMDID_SHOWSCRIPTERROR) return OLECMDERR_E_NOTSUPPORTED;
+      if (out) {
+        ::VariantClear(out);
+        out->vt = VT_BOOL;
+        out->boolVal = VARIANT_TRUE;  // go on running the page's scripts
+      }
+      return S_OK;
+    }
+
+   private:
+    static HRESULT known(const GUID* group) {
+      if (!group) return OLECMDERR_E_NOTSUPPORTED;
+      return IsEqualGUID(*group, kDocHostCommandHandler) ? S_OK : OLECMDERR_E_UNKNOWNGROUP;
+    }
+  };
+
   // DWebBrowserEvents2, a dispatch interface: the control calls Invoke by DISPID. An object of its
   // own, so that the site's IDispatch stays the ambient properties.
   class EventSink final : public Dispatch<IDispatch> {
@@ -253,6 +310,7 @@ class BrowserHost::Site {
                                      UINT*) override {
       // Counted also once nobody listens: the control must not go while its page prints.
       if (id == DISPID_PRINTTEMPLATEINSTANTIATION) {
+        site_.print_issued_at_.reset();
         ++site_.print_templates_;
         return S_OK;
       }
@@ -261,6 +319,14 @@ class BrowserHost::Site {
         return S_OK;
       }
       BrowserHostEvents* events = site_.events_;
+      // window.close(): the control would destroy its window itself (asking first where the page had
+      // not opened it), leaving an empty frame. Never; the host closes its window instead.
+      if (id == DISPID_WINDOWCLOSING && params && params->cArgs >= 2 &&
+          params->rgvarg[0].vt == (VT_BYREF | VT_BOOL)) {
+        *params->rgvarg[0].pboolVal = VARIANT_TRUE;
+        if (events) events->window_closing();
+        return S_OK;
+      }
       if (!params || !events) return S_OK;
       try {
         // Arguments arrive last first.
@@ -284,7 +350,10 @@ class BrowserHost::Site {
     Site& site_;
   };
 
+  // The control's modal loops, counted here: an end without its start means nothing.
   HRESULT enable_modeless(BOOL enable) {
+    if (enable && modal_loops_ == 0) return S_OK;
+    modal_loops_ += enable ? -1 : 1;
     if (events_) events_->enable_modeless(enable != FALSE);
     return S_OK;
   }
@@ -293,12 +362,15 @@ class BrowserHost::Site {
   RECT rect_;
   BrowserHostEvents* events_;
   ULONG references_ = 0;
+  int modal_loops_ = 0;
   int print_templates_ = 0;
+  std::optional<ULONGLONG> print_issued_at_;  // a print command whose template has not started yet
   ClientSite client_site_{*this};
   InPlaceSite in_place_site_{*this};
   InPlaceFrame frame_{*this};
   AmbientProperties ambient_{*this};
   UiHandler ui_handler_{*this};
+  CommandTarget command_target_{*this};
   EventSink event_sink_{*this};
 };
 
@@ -327,6 +399,8 @@ BrowserHost::~BrowserHost() {
 }
 
 void BrowserHost::teardown() noexcept {
+  // First: nothing the control calls from now on may reach the browser object, which goes next.
+  if (site_) site_->unhook();
   if (event_source_ && event_cookie_ != 0) event_source_->Unadvise(event_cookie_);
   event_cookie_ = 0;
   event_source_.reset();
@@ -359,8 +433,15 @@ void BrowserHost::focus() {
   if (SUCCEEDED(in_place_->GetWindow(&control)) && control) ::SetFocus(control);
 }
 
-void BrowserHost::detach() {
-  site_->detach();
+void BrowserHost::unhook() {
+  site_->unhook();
+}
+
+HRESULT BrowserHost::print(OLECMDEXECOPT option, VARIANT* in, VARIANT* out) {
+  site_->print_issued();
+  const HRESULT hr = browser_->ExecWB(OLECMDID_PRINT, option, in, out);
+  if (FAILED(hr)) site_->print_refused();
+  return hr;
 }
 
 bool BrowserHost::translate_accelerator(MSG& message) {
@@ -370,6 +451,10 @@ bool BrowserHost::translate_accelerator(MSG& message) {
 
 bool BrowserHost::printing() const {
   return site_->printing();
+}
+
+bool BrowserHost::busy() const {
+  return site_->busy();
 }
 
 bool BrowserHost::owns(HWND window) const {

@@ -24,7 +24,10 @@ class BrowserHostEvents {
   // NewWindow2: set *pp_disp (with a reference of its own) to another browser to take the new window.
   virtual void new_window2(IDispatch** pp_disp, VARIANT_BOOL* cancel) = 0;
   // The control starts (false) or ends (true) a modal loop of its own: a dialog or a page's alert.
+  // Each end comes after its start.
   virtual void enable_modeless(bool enable) = 0;
+  // The page asks to close its window (window.close()); the control's own closing is cancelled.
+  virtual void window_closing() = 0;
 
  protected:
   ~BrowserHostEvents() = default;
@@ -37,23 +40,29 @@ class BrowserHost {
   BrowserHost(HWND parent, const RECT& rect, BrowserHostEvents& events);
   BrowserHost(const BrowserHost&) = delete;
   BrowserHost& operator=(const BrowserHost&) = delete;
-  // Disconnects the events, closes the control and lets go of it, in that order.
+  // Unhooks the site, disconnects the events, closes the control and lets go of it, in that order.
   ~BrowserHost();
 
   IWebBrowser2* browser() const { return browser_.get(); }
   void move(const RECT& rect);
   // UI activation: the keyboard goes to the page. A control that refuses it leaves the focus as it was.
   void focus();
-  // The control's events and requests go nowhere from now on (the host is being let go late).
-  void detach();
+  // The control's events and requests go nowhere from now on (the host is being let go late). The
+  // modal loops it has started and not yet ended are given back as ended.
+  void unhook();
   // Offers a keyboard message to the control (Tab, arrows, shortcuts inside the page); true when
   // it took it.
   bool translate_accelerator(MSG& message);
   // Whether `window` is the control's own window or one inside it.
   bool owns(HWND window) const;
-  // Whether a page is printing: from the control's PrintTemplateInstantiation to its
-  // PrintTemplateTeardown, which may come long after its print dialog has closed.
+  // ExecWB(OLECMDID_PRINT). The page counts as printing from now on: the control may start its
+  // print template (and its dialog) after this has returned.
+  HRESULT print(OLECMDEXECOPT option, VARIANT* in, VARIANT* out);
+  // Whether a page is printing: from the print command to the control's PrintTemplateTeardown, which
+  // may come long after its print dialog has closed.
   bool printing() const;
+  // Whether the control can't be let go yet: it prints, or one of its modal loops is running.
+  bool busy() const;
 
  private:
   class Site;

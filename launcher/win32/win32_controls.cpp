@@ -42,7 +42,7 @@ void Win32Browser::do_move(int left, int top, int width, int height) {
 }
 
 std::unique_ptr<BrowserHost> Win32Browser::hand_over() {
-  if (host_) host_->detach();
+  if (host_) host_->unhook();
   return std::move(host_);
 }
 
@@ -65,12 +65,17 @@ Automation Win32Browser::do_automation() {
   return Automation(static_cast<IDispatch*>(&control()));
 }
 
+bool Win32Browser::page_complete() const {
+  READYSTATE state = READYSTATE_UNINITIALIZED;
+  return SUCCEEDED(control().get_ReadyState(&state)) && state == READYSTATE_COMPLETE;
+}
+
 void Win32Browser::do_exec_wb(std::int32_t cmd_id, std::int32_t exec_opt, std::int16_t in, std::int16_t out) {
-  if (cmd_id == kOleCmdIdPrint) {
-    // A page still loading can't be printed yet: the request does nothing rather than fail.
-    OLECMDF status{};
-    if (FAILED(control().QueryStatusWB(OLECMDID_PRINT, &status)) || !(status & OLECMDF_ENABLED)) return;
-  }
+  const bool print = cmd_id == kOleCmdIdPrint;
+  // One print at a time: the control would bring a second dialog over (or after) the first.
+  if (print && host_ && host_->printing()) return;
+  // A page still loading may be printed as far as it has come, or not: the control decides.
+  const bool complete = !print || page_complete();
   win32::Variant in_argument, out_argument;
   in_argument->vt = VT_I2;
   in_argument->iVal = in;
@@ -79,9 +84,12 @@ void Win32Browser::do_exec_wb(std::int32_t cmd_id, std::int32_t exec_opt, std::i
   // The control's print dialog is modal for the whole launcher, whether or not the control says so
   // (EnableModeless).
   const Win32WindowSystem::ModalLoop command(win32_window_.win32_system(), win32_window_.handle());
-  const HRESULT hr = control().ExecWB(static_cast<OLECMDID>(cmd_id), static_cast<OLECMDEXECOPT>(exec_opt),
-                                      in_argument.get(), out_argument.get());
-  if (cmd_id == kOleCmdIdPrint && print_declined(hr)) return;
+  const auto option = static_cast<OLECMDEXECOPT>(exec_opt);
+  IWebBrowser2& browser = control();
+  const HRESULT hr =
+      print ? host_->print(option, in_argument.get(), out_argument.get())
+            : browser.ExecWB(static_cast<OLECMDID>(cmd_id), option, in_argument.get(), out_argument.get());
+  if (print && (print_declined(hr) || (!complete && FAILED(hr)))) return;
   check(hr);
 }
 
@@ -103,6 +111,11 @@ void Win32Browser::new_window2(IDispatch** pp_disp, VARIANT_BOOL* cancel) {
 
 void Win32Browser::enable_modeless(bool enable) {
   win32_window_.enable_modeless(enable);
+}
+
+// As the user would close the window, once the control's event is over.
+void Win32Browser::window_closing() {
+  ::PostMessageW(win32_window_.handle(), WM_CLOSE, 0, 0);
 }
 
 // ---- Win32Button ------------------------------------------------------------------------------

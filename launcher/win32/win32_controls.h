@@ -19,14 +19,16 @@ class Win32Browser final : public Browser, private BrowserHostEvents {
 
   bool translate_accelerator(MSG& message) { return host_ && host_->translate_accelerator(message); }
   bool owns(HWND window) const { return host_ && host_->owns(window); }
-  bool printing() const { return host_ && host_->printing(); }
+  // Whether the control can't be let go yet: it prints, or a modal loop of its own runs.
+  bool busy() const { return host_ && host_->busy(); }
   // The keyboard to the page, whatever the window's state; when the control can't, nothing moves.
   void focus_page() {
     if (host_) host_->focus();
   }
   // Lets go of the control while its window is still there.
   void close() { host_.reset(); }
-  // Hands the control over to be let go later; its events reach nobody from now on.
+  // Hands the control over to be let go later; its events reach nobody from now on, and the modal
+  // loops it runs no longer hold the launcher's windows.
   std::unique_ptr<BrowserHost> hand_over();
 
  protected:
@@ -41,7 +43,9 @@ class Win32Browser final : public Browser, private BrowserHostEvents {
   void title_change(const std::wstring& text) override;
   void new_window2(IDispatch** pp_disp, VARIANT_BOOL* cancel) override;
   void enable_modeless(bool enable) override;
+  void window_closing() override;
   IWebBrowser2& control() const;
+  bool page_complete() const;
 
   Win32Window& win32_window_;
   std::unique_ptr<BrowserHost> host_;

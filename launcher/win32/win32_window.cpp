@@ -1,6 +1,7 @@
 #include "launcher/win32/win32_window.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "launcher/run_error.h"
@@ -45,6 +46,15 @@ RECT work_area() {
   return work;
 }
 
+// The screen rectangle `screen` as a normal position of `window` (WINDOWPLACEMENT's workspace
+// coordinates, which leave out a task bar at the top or the left).
+RECT normal_position(HWND window, const RECT& screen) {
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (!::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor)) return screen;
+  return in_workspace(screen, monitor.rcMonitor, monitor.rcWork);
+}
+
 // The outer rectangle around the design's client area, centred on the screen's work area when
 // the design says so.
 RECT placement(const WindowSystem& system, const WindowDesign& design, const Styles& styles) {
@@ -69,21 +79,28 @@ Win32Window::Win32Window(Win32WindowSystem& system, const WindowDesign& design)
     ::SendMessageW(handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(system.icon(false)));
     ::SendMessageW(handle_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(system.icon(true)));
   }
-  fit_visible_frame();
 }
 
 // Made from its client size, a window shows smaller than designed where its borders are invisible.
-// Hidden, the system may not tell yet: the first showing looks again.
-void Win32Window::fit_visible_frame() {
+// Hidden, the system may not tell them yet, and maximised or minimised it shows none: then the
+// first time the window shows in its normal state looks again.
+bool Win32Window::fit_visible_frame() {
   RECT window{};
-  if (!::GetWindowRect(handle_, &window)) return;
+  if (fitted_ || ::IsZoomed(handle_) || ::IsIconic(handle_) || !::GetWindowRect(handle_, &window))
+    return false;
+  const bool shown = ::IsWindowVisible(handle_) != FALSE;
   const WindowDesign& made = design();
   const auto fitted = fitted_window(window, win32_system_.desktop().visible_frame(handle_), work_area(),
                                     system().pixels_x(static_cast<Single>(made.width)),
                                     system().pixels_y(static_cast<Single>(made.height)), made.centred);
-  if (!fitted || ::EqualRect(&*fitted, &window)) return;
-  ::SetWindowPos(handle_, nullptr, fitted->left, fitted->top, fitted->right - fitted->left,
-                 fitted->bottom - fitted->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  fitted_ = shown || fitted;
+  WINDOWPLACEMENT placement{};
+  placement.length = sizeof placement;
+  if (!fitted || ::EqualRect(&*fitted, &window) || !::GetWindowPlacement(handle_, &placement)) return false;
+  placement.flags = 0;
+  placement.showCmd = shown ? SW_SHOWNOACTIVATE : SW_HIDE;
+  placement.rcNormalPosition = normal_position(handle_, *fitted);
+  return ::SetWindowPlacement(handle_, &placement) != FALSE;
 }
 
 Win32Window::~Win32Window() {
@@ -100,6 +117,10 @@ Win32Window* Win32Window::from_handle(HWND handle) {
 
 void Win32Window::enable_modeless(bool enable) {
   win32_system_.enable_modeless(enable, handle_);
+}
+
+void Win32Window::held_by_dialog(bool held) {
+  if (std::exchange(held_by_dialog_, held) != held) win32_system_.enable_modeless(!held, handle_);
 }
 
 bool Win32Window::translate_keyboard(MSG& message) {
@@ -135,6 +156,8 @@ void Win32Window::move_focus(const Control& from, bool backwards) {
   if (at == controls.end()) return;
   const auto here = static_cast<std::size_t>(at - controls.begin());
   const std::size_t next = (here + (backwards ? controls.size() - 1 : 1)) % controls.size();
+  // No dialog manager does it for us: the keyboard is in use, so the focus shows.
+  ::SendMessageW(handle_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
   if (auto* browser = dynamic_cast<Win32Browser*>(controls[next])) browser->focus_page();
   if (auto* button = dynamic_cast<Win32Button*>(controls[next])) ::SetFocus(button->handle());
 }
@@ -159,16 +182,32 @@ Window::PixelSize Win32Window::do_outer_size() const {
   return {outer.right - outer.left, outer.bottom - outer.top};
 }
 
+// The first showing is fitted before the window appears, where the system can tell its frame, so
+// that nothing jumps; and it follows how the program was started.
 void Win32Window::do_show() {
-  ::ShowWindow(handle_, SW_SHOWNORMAL);
-  if (!std::exchange(fitted_on_show_, true)) fit_visible_frame();
+  if (shown_once_) {
+    ::ShowWindow(handle_, SW_SHOW);
+    return;
+  }
+  fit_visible_frame();
+  const WindowDesign& made = design();
+  const std::optional<int> start_up = win32_system_.take_start_up_show();
+  // SW_SHOWDEFAULT spends how the program was started on this window, which Windows would otherwise
+  // keep for the next one shown normally (a pop-up); then the state that the design allows.
+  if (start_up) ::ShowWindow(handle_, SW_SHOWDEFAULT);
+  ::ShowWindow(handle_, first_show_command(start_up, made.min_button, made.max_button));
+  shown_once_ = true;
+  fit_visible_frame();
 }
 
 void Win32Window::do_destroy() {
   if (!handle_) return;
   const auto browsers = controls_of<Win32Browser>();
-  const bool printing = std::any_of(browsers.begin(), browsers.end(), [](auto* b) { return b->printing(); });
-  if (win32_system_.in_modal_loop() || printing) {
+  const bool busy = win32_system_.in_modal_loop() ||
+                    std::any_of(browsers.begin(), browsers.end(), [](auto* b) { return b->busy(); });
+  // A dialog over a window that goes holds the others no longer.
+  held_by_dialog(false);
+  if (busy) {
     // A control's dialog may be running on the stack, or its page printing: the window only hides,
     // and goes with its controls once that loop has returned and the page has printed.
     ::ShowWindow(handle_, SW_HIDE);
@@ -183,13 +222,11 @@ void Win32Window::do_destroy() {
   ::DestroyWindow(handle_);
 }
 
-// The keyboard belongs to the pages: the one that had it when the window was left, else the first.
+// The keyboard comes back where it was when the window was left, in a page or on the button; else
+// it goes to the first page.
 void Win32Window::save_focus() {
   const HWND focus = ::GetFocus();
-  focus_ = nullptr;
-  for (Win32Browser* browser : controls_of<Win32Browser>()) {
-    if (browser->owns(focus)) focus_ = focus;
-  }
+  focus_ = focus && ::IsChild(handle_, focus) ? focus : nullptr;
 }
 
 void Win32Window::restore_focus() {
@@ -221,8 +258,13 @@ LRESULT Win32Window::handle_message(UINT message, WPARAM wparam, LPARAM lparam) 
   const HWND handle = handle_;
   switch (message) {
     case WM_SIZE:
+      // Fitted, the window has been resized again and its controls with it.
+      if (wparam == SIZE_RESTORED && shown_once_ && fit_visible_frame()) return 0;
       // A minimised window's size means nothing to the controls.
       if (wparam != SIZE_MINIMIZED) raise_resize();
+      return 0;
+    case WM_ENABLE:
+      if (!win32_system_.changing_enabled()) held_by_dialog(wparam == FALSE);
       return 0;
     case WM_ACTIVATE: {
       if (LOWORD(wparam) == WA_INACTIVE) save_focus();
@@ -238,10 +280,16 @@ LRESULT Win32Window::handle_message(UINT message, WPARAM wparam, LPARAM lparam) 
     case WM_CLOSE:
       raise_close_request(UnloadMode::form_control_menu);
       return 0;
-    case WM_QUERYENDSESSION:
-      // Windows is logging off or shutting down: the same close request, and the session may end.
+    case WM_QUERYENDSESSION: {
+      // The thank-you box already up, the session's end waits for its answer (Windows shows the box's
+      // text as the reason meanwhile).
+      if (closing()) return FALSE;
+      // Windows is logging off or shutting down: the same close request; the session may end once
+      // the window has closed.
+      Win32WindowSystem& system = win32_system_;
       raise_close_request(UnloadMode::app_windows);
-      return TRUE;
+      return system.ending() || !from_handle(handle) ? TRUE : FALSE;
+    }
     case WM_COMMAND:
       if (HIWORD(wparam) == BN_CLICKED && lparam != 0) {
         for (Win32Button* button : controls_of<Win32Button>()) {

@@ -44,18 +44,25 @@ class Win32Window final : public Window {
 
  private:
   LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam);
-  // Where the system shows the window smaller than its rectangle, the design's outer size is
-  // given to what shows, placed as the design says.
-  void fit_visible_frame();
+  // Where the system shows the window smaller than its rectangle, the design's outer size is given
+  // to what shows, placed as the design says, through the window's normal position: once, as soon
+  // as the system can tell the frame. True when the window moved.
+  bool fit_visible_frame();
+  // A dialog that is not the launcher's own (the control's, shown after ExecWB has returned) has
+  // disabled this window, or let it go again: the launcher's other windows wait with it.
+  void held_by_dialog(bool held);
   void save_focus();
   void restore_focus();
-  // The keyboard to the control after (or before) `from` in tab order, round the end.
+  // The keyboard to the control after (or before) `from` in tab order, round the end; focus
+  // rectangles show from now on.
   void move_focus(const Control& from, bool backwards);
 
   Win32WindowSystem& win32_system_;
   HWND handle_ = nullptr;
-  HWND focus_ = nullptr;  // the page that had the keyboard when the window was last deactivated
-  bool fitted_on_show_ = false;
+  HWND focus_ = nullptr;  // the control that had the keyboard when the window was last deactivated
+  bool shown_once_ = false;
+  bool fitted_ = false;
+  bool held_by_dialog_ = false;
 };
 
 }  // namespace sorvanta::windows

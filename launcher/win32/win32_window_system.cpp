@@ -64,6 +64,10 @@ Win32WindowSystem::Win32WindowSystem()
   window_class.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
   window_class.lpszClassName = kWindowClass;
   if (!::RegisterClassExW(&window_class)) throw RunError::described(kMethodFailed, "RegisterClassExW");
+  STARTUPINFOW start_up{};
+  start_up.cb = sizeof start_up;
+  ::GetStartupInfoW(&start_up);
+  if (start_up.dwFlags & STARTF_USESHOWWINDOW) start_up_show_ = start_up.wShowWindow;
 }
 
 Win32WindowSystem::~Win32WindowSystem() {
@@ -116,23 +120,25 @@ void Win32WindowSystem::do_run() {
       ::TranslateMessage(&message);
       ::DispatchMessageW(&message);
     }
-    // Back in the outermost loop, with every modal loop of a control over: what waited for them goes.
-    if (!in_modal_loop()) destroy_deferred(false);
+    // Back in the outermost loop no modal loop is left on the stack: what waited for one goes.
+    destroy_deferred(false);
   }
   wait_while_printing();
   destroy_deferred(true);
 }
 
 void Win32WindowSystem::enable_modeless(bool enable, HWND owner) {
+  const bool changing = std::exchange(changing_enabled_, true);
   if (!enable) {
-    if (modal_loops_++ > 0) return;
-    const HWND owner_root = ::GetAncestor(owner, GA_ROOT);
-    for (Window* window : windows()) {
-      // The loop's own dialog disables and enables its owner itself.
-      const HWND handle = static_cast<Win32Window*>(window)->handle();
-      if (handle && handle != owner_root && ::IsWindowEnabled(handle)) {
-        ::EnableWindow(handle, FALSE);
-        disabled_.push_back(handle);
+    if (modal_loops_++ == 0) {
+      const HWND owner_root = ::GetAncestor(owner, GA_ROOT);
+      for (Window* window : windows()) {
+        // The loop's own dialog disables and enables its owner itself.
+        const HWND handle = static_cast<Win32Window*>(window)->handle();
+        if (handle && handle != owner_root && ::IsWindowEnabled(handle)) {
+          ::EnableWindow(handle, FALSE);
+          disabled_.push_back(handle);
+        }
       }
     }
   } else if (modal_loops_ > 0 && --modal_loops_ == 0) {
@@ -141,6 +147,7 @@ void Win32WindowSystem::enable_modeless(bool enable, HWND owner) {
     }
     disabled_.clear();
   }
+  changing_enabled_ = changing;
 }
 
 void Win32WindowSystem::defer_destruction(HWND window, std::vector<std::unique_ptr<BrowserHost>> controls) {
@@ -151,11 +158,16 @@ bool Win32WindowSystem::Remains::printing() const {
   return std::any_of(controls.begin(), controls.end(), [](const auto& c) { return c->printing(); });
 }
 
-void Win32WindowSystem::destroy_deferred(bool printing_too) {
+bool Win32WindowSystem::Remains::busy() const {
+  return std::any_of(controls.begin(), controls.end(), [](const auto& c) { return c->busy(); });
+}
+
+void Win32WindowSystem::destroy_deferred(bool busy_too) {
+  if (deferred_.empty()) return;
   // Taken out first: letting a control go may run messages that come back here.
   std::vector<Remains> going;
   std::vector<Remains> staying;
-  for (Remains& r : deferred_) (printing_too || !r.printing() ? going : staying).push_back(std::move(r));
+  for (Remains& r : deferred_) (busy_too || !r.busy() ? going : staying).push_back(std::move(r));
   deferred_ = std::move(staying);
   for (Remains& r : going) {
     r.controls.clear();

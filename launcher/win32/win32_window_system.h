@@ -4,7 +4,9 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "launcher/win32/browser_host.h"
@@ -32,6 +34,11 @@ class Win32WindowSystem final : public WindowSystem {
   // other windows take no input, as they would under a message box.
   void enable_modeless(bool enable, HWND owner);
   bool in_modal_loop() const { return modal_loops_ > 0; }
+  // Whether the launcher itself is enabling or disabling its windows right now.
+  bool changing_enabled() const { return changing_enabled_; }
+  // How the program was started (the start-up info's show command), for the first window shown;
+  // nothing for every later one.
+  std::optional<int> take_start_up_show() { return std::exchange(start_up_show_, std::nullopt); }
 
   // A modal loop of the launcher's own over `owner` (null: over none), for its lifetime.
   class ModalLoop {
@@ -46,8 +53,8 @@ class Win32WindowSystem final : public WindowSystem {
    private:
     Win32WindowSystem& system_;
   };
-  // A window with its controls, to go once no modal loop of a control is left on the stack and none
-  // of its pages prints.
+  // A window with its controls, to go once none of its controls runs a modal loop or prints (and
+  // the launcher's own loop is back at the top).
   void defer_destruction(HWND window, std::vector<std::unique_ptr<BrowserHost>> controls);
 
  protected:
@@ -63,8 +70,8 @@ class Win32WindowSystem final : public WindowSystem {
   static bool translate_keyboard(MSG& message);
   // The window a message box belongs to: the launcher's active one while it shows, else none.
   HWND box_owner() const;
-  // The deferred windows go: those whose pages have printed, or all of them.
-  void destroy_deferred(bool printing_too);
+  // The deferred windows go: those whose controls are done, or all of them.
+  void destroy_deferred(bool busy_too);
   // The program is ending: pages still printing get to their end first (for a while at most).
   void wait_while_printing();
 
@@ -72,6 +79,7 @@ class Win32WindowSystem final : public WindowSystem {
     HWND window;
     std::vector<std::unique_ptr<BrowserHost>> controls;
     bool printing() const;
+    bool busy() const;
   };
 
   // First of all: nothing may load a DLL by name from our folder or the current directory.
@@ -84,6 +92,8 @@ class Win32WindowSystem final : public WindowSystem {
   win32::Font font_;
   int modal_loops_ = 0;
   std::vector<HWND> disabled_;  // what the running modal loops disabled
+  bool changing_enabled_ = false;
+  std::optional<int> start_up_show_;
   std::vector<Remains> deferred_;
 };
 

@@ -14,7 +14,22 @@
 // then the template let go (PrintTemplateTeardown). What the test can change for the next print:
 // "ScriptedBrowser.PrintFails" (wParam: the HRESULT ExecWB answers at once), "ScriptedBrowser.
 // PrintSlowly" (the page goes on printing after its dialog until "ScriptedBrowser.PrintDone"),
-// "ScriptedBrowser.DialogUnannounced" (the dialog comes without EnableModeless around it).
+// "ScriptedBrowser.DialogUnannounced" (the dialog comes without EnableModeless around it). And for
+// every print from then on, "ScriptedBrowser.PrintLater": ExecWB returns at once and the template
+// starts, with its dialog, from the message loop, as the real control may do it. A page still
+// loading prints what it has.
+//
+// What a page may do besides: "ScriptedBrowser.Alert" (an alert box), "ScriptedBrowser.CloseWindow"
+// (window.close(): WindowClosing, and unless the host cancels, the control asks first in a window the
+// page did not open, then destroys its own window), "ScriptedBrowser.ScriptError" (offered to the
+// site's IOleCommandTarget; unless the host answers, the control's own "Errore di script" box). Every
+// box of the control is modal, announced with EnableModeless(FALSE) and TRUE on the frame it had at
+// the start, whatever the host did meanwhile. "ScriptedBrowser.KeepSite": the control keeps its site
+// after the host has let go of it, and calls it once more a little later.
+//
+// Wine keeps no keyboard-cue state, so the WM_CHANGEUISTATE the host sends its windows is written
+// down here too ("ChangeUIState ACTION FLAGS | CAPTION"), as real Windows would pass it on to the
+// control's window.
 #include <windows.h>  // first: the headers below need it
 
 #include <exdisp.h>
@@ -37,8 +52,14 @@
 namespace {
 
 HMODULE this_module = nullptr;
+HHOOK sent_messages = nullptr;
 constexpr wchar_t kWindowClass[] = L"ScriptedBrowser";
-constexpr UINT kLoadStep = WM_APP + 1;  // wParam: the step, lParam: the navigation it belongs to
+constexpr UINT kLoadStep = WM_APP + 1;   // wParam: the step, lParam: the navigation it belongs to
+constexpr UINT kPrintStep = WM_APP + 2;  // a print template starting after ExecWB has returned
+constexpr UINT kLateCallMs = 200;
+// CGID_DocHostCommandHandler, which no import library defines.
+constexpr GUID kDocHostCommandHandler{
+    0xf38bc242, 0xb950, 0x11d1, {0x89, 0x18, 0x00, 0xc0, 0x4f, 0xc2, 0xc8, 0x36}};
 constexpr wchar_t kClassKey[] = L"CLSID\\{8856F961-340A-11D0-A96B-00C04FD705A2}\\InprocServer32";
 constexpr wchar_t kSavedValue[] = L"ScriptedBrowserSaved";
 
@@ -79,6 +100,15 @@ std::wstring caption_of(HWND window) {
   wchar_t text[256] = L"";
   ::GetWindowTextW(::GetAncestor(window, GA_ROOT), text, 256);
   return text;
+}
+
+LRESULT CALLBACK watch_sent(int code, WPARAM wparam, LPARAM lparam) {
+  const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lparam);
+  if (code == HC_ACTION && sent->message == WM_CHANGEUISTATE && !::GetParent(sent->hwnd)) {
+    log(L"ChangeUIState " + std::to_wstring(LOWORD(sent->wParam)) + L" " +
+        std::to_wstring(HIWORD(sent->wParam)) + L" | " + caption_of(sent->hwnd));
+  }
+  return ::CallNextHookEx(nullptr, code, wparam, lparam);
 }
 
 std::string between(const std::string& text, const std::string& open, const std::string& close) {
@@ -128,6 +158,10 @@ class ScriptedBrowser final : public IOleObject,
   // ---- IOleObject
   HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override {
     record(L"SetClientSite " + std::wstring(site ? L"site" : L"null"), site != nullptr);
+    if (!site && keep_site_) {
+      keep_until_late_call();
+      return S_OK;
+    }
     site_ = win32::ComPtr<IOleClientSite>::share(site);
     if (site) ask_site();
     return S_OK;
@@ -140,7 +174,7 @@ class ScriptedBrowser final : public IOleObject,
   HRESULT STDMETHODCALLTYPE Close(DWORD option) override {
     record(L"Close " + std::to_wstring(option));
     if (busy_) log(L"ERROR " + name_ + L" closed inside its own modal loop");
-    if (printing_) log(L"ERROR " + name_ + L" closed while printing");
+    if (printing_ || prints_queued_ > 0) log(L"ERROR " + name_ + L" closed while printing");
     closed_ = true;
     return S_OK;
   }
@@ -183,6 +217,7 @@ class ScriptedBrowser final : public IOleObject,
     if (!record(L"InPlaceDeactivate")) return E_UNEXPECTED;
     if (window_) ::DestroyWindow(window_);
     window_ = nullptr;
+    if (keep_site_) late_frame_ = std::move(frame_);
     frame_.reset();
     return S_OK;
   }
@@ -248,9 +283,13 @@ class ScriptedBrowser final : public IOleObject,
                 describe(in) + L" | " + describe(out)))
       return E_UNEXPECTED;
     if (command != OLECMDID_PRINT) return OLECMDERR_E_NOTSUPPORTED;
-    if (!loaded_) return OLECMDERR_E_DISABLED;
     if (const HRESULT answer = std::exchange(print_answer_, S_OK); answer != S_OK) return answer;
     if (option != OLECMDEXECOPT_PROMPTUSER) return S_OK;
+    if (print_later_) {
+      ++prints_queued_;
+      ::PostMessageW(window_, kPrintStep, 0, 0);
+      return S_OK;
+    }
     return print_dialog() ? S_OK : OLECMDERR_E_CANCELED;
   }
   HRESULT STDMETHODCALLTYPE get_RegisterAsBrowser(VARIANT_BOOL* value) override {
@@ -363,7 +402,7 @@ class ScriptedBrowser final : public IOleObject,
   }
   HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override {
     if (!record(L"Unadvise " + std::to_wstring(cookie))) return E_UNEXPECTED;
-    if (printing_) log(L"ERROR " + name_ + L" disconnected while printing");
+    if (printing_ || prints_queued_ > 0) log(L"ERROR " + name_ + L" disconnected while printing");
     sink_.reset();
     return S_OK;
   }
@@ -414,6 +453,8 @@ class ScriptedBrowser final : public IOleObject,
     OLEINPLACEFRAMEINFO info{};
     info.cb = sizeof info;
     site->GetWindowContext(frame_.put(), document.put(), &position, &clip, &info);
+    if (!sent_messages)
+      sent_messages = ::SetWindowsHookExW(WH_CALLWNDPROC, &watch_sent, nullptr, ::GetCurrentThreadId());
     window_ = ::CreateWindowExW(0, kWindowClass, L"", WS_CHILD | WS_VISIBLE, position.left, position.top,
                                 position.right - position.left, position.bottom - position.top, parent,
                                 nullptr, this_module, this);
@@ -500,23 +541,93 @@ class ScriptedBrowser final : public IOleObject,
     browser->Navigate2(address.get(), empty.get(), empty.get(), empty.get(), empty.get());
   }
 
-  // The print dialog: modal, so the host's other windows must wait (EnableModeless) until it goes.
-  // The page prints through its template from before the dialog until the page has printed. True
-  // when the user confirmed.
-  bool print_dialog() {
+  // A box of the control's own over the host's window: modal, so the host's other windows must wait
+  // (EnableModeless) until it goes, unless the control leaves that unsaid this once.
+  int modal_box(const wchar_t* text, const wchar_t* title, UINT buttons) {
     const bool announced = std::exchange(announce_dialog_, true);
+    const auto frame = win32::ComPtr<IOleInPlaceFrame>::share(frame_.get());
+    busy_ = true;
+    if (frame && announced) frame->EnableModeless(FALSE);
+    const int answer = ::MessageBoxW(::GetAncestor(window_, GA_ROOT), text, title, buttons);
+    if (frame && announced) frame->EnableModeless(TRUE);
+    busy_ = false;
+    return answer;
+  }
+
+  // The print dialog. The page prints through its template from before the dialog until the page
+  // has printed. True when the user confirmed.
+  bool print_dialog() {
     const bool slowly = std::exchange(print_slowly_, false);
     AddRef();  // the host may let go of the control while the page prints
     printing_ = true;
     print_template(DISPID_PRINTTEMPLATEINSTANTIATION, L"PrintTemplateInstantiation");
-    busy_ = true;
-    if (frame_ && announced) frame_->EnableModeless(FALSE);
-    const int answer = ::MessageBoxW(::GetAncestor(window_, GA_ROOT), L"Stampa", L"Stampa", MB_OKCANCEL);
-    if (frame_ && announced) frame_->EnableModeless(TRUE);
-    busy_ = false;
+    const int answer = modal_box(L"Stampa", L"Stampa", MB_OKCANCEL);
     log(name_ + L" print dialog closed " + (answer == IDOK ? L"OK" : L"Cancel"));
     if (answer != IDOK || !slowly) finish_printing();
     return answer == IDOK;
+  }
+
+  void print_step() {
+    if (closed_ || prints_queued_ == 0) return;
+    --prints_queued_;
+    print_dialog();
+  }
+
+  void alert() {
+    modal_box(L"Avviso della pagina", L"Messaggio dalla pagina Web", MB_OK);
+    log(name_ + L" alert closed");
+  }
+
+  // window.close(). A pop-up opened for a page (registered as a browser) goes without asking.
+  void close_window() {
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    VARIANTARG arguments[2]{};
+    arguments[0].vt = VT_BYREF | VT_BOOL;
+    arguments[0].pboolVal = &cancel;
+    arguments[1].vt = VT_BOOL;
+    arguments[1].boolVal = register_as_browser_;
+    fire(DISPID_WINDOWCLOSING, arguments, 2);
+    log(name_ + L" WindowClosing returned Cancel " + std::to_wstring(cancel));
+    if (cancel != VARIANT_FALSE) return;
+    if (!register_as_browser_ &&
+        modal_box(
+            L"La pagina Web visualizzata sta tentando di chiudere la finestra.\n\nChiudere la finestra?",
+            L"Internet Explorer", MB_YESNO) != IDYES)
+      return;
+    log(name_ + L" destroyed its own window");
+    ::DestroyWindow(std::exchange(window_, nullptr));
+  }
+
+  void script_error() {
+    const auto target = site_.as<IOleCommandTarget>(IID_IOleCommandTarget);
+    win32::Variant document, go_on;
+    document->vt = VT_UNKNOWN;
+    document->punkVal = static_cast<IOleObject*>(this);
+    AddRef();
+    const HRESULT hr = target ? target->Exec(&kDocHostCommandHandler, OLECMDID_SHOWSCRIPTERROR, 0,
+                                             document.get(), go_on.get())
+                              : E_NOINTERFACE;
+    log(name_ + L" script error: host " + hex(hr) + L" " + describe(go_on.get()));
+    if (hr != S_OK)
+      modal_box(L"Errore nella pagina. Continuare ad eseguire gli script?", L"Errore di script", MB_YESNO);
+  }
+
+  // Kept alive with the site the host let go of, for one more call to it.
+  void keep_until_late_call() {
+    AddRef();
+    kept_ = this;
+    ::SetTimer(nullptr, 0, kLateCallMs, &ScriptedBrowser::late_call);
+  }
+
+  static void CALLBACK late_call(HWND, UINT, UINT_PTR timer, DWORD) {
+    ::KillTimer(nullptr, timer);
+    ScriptedBrowser* self = std::exchange(kept_, nullptr);
+    if (!self) return;
+    const HRESULT hr = self->late_frame_ ? self->late_frame_->EnableModeless(FALSE) : E_UNEXPECTED;
+    log(self->name_ + L" late EnableModeless(FALSE) " + hex(hr));
+    self->late_frame_.reset();
+    self->site_.reset();
+    self->Release();
   }
 
   void finish_printing() {
@@ -535,10 +646,12 @@ class ScriptedBrowser final : public IOleObject,
   }
 
   static inline int made_ = 0;
+  static inline ScriptedBrowser* kept_ = nullptr;
   const std::wstring name_;
   ULONG references_ = 1;
   win32::ComPtr<IOleClientSite> site_;
   win32::ComPtr<IOleInPlaceFrame> frame_;
+  win32::ComPtr<IOleInPlaceFrame> late_frame_;
   win32::ComPtr<IDispatch> sink_;
   HWND window_ = nullptr;
   std::wstring url_;
@@ -552,6 +665,9 @@ class ScriptedBrowser final : public IOleObject,
   HRESULT print_answer_ = S_OK;
   bool print_slowly_ = false;
   bool announce_dialog_ = true;
+  bool print_later_ = false;
+  int prints_queued_ = 0;
+  bool keep_site_ = false;
 };
 
 LRESULT CALLBACK ScriptedBrowser::window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -562,6 +678,11 @@ LRESULT CALLBACK ScriptedBrowser::window_procedure(HWND window, UINT message, WP
   static const UINT print_slowly = ::RegisterWindowMessageW(L"ScriptedBrowser.PrintSlowly");
   static const UINT print_done = ::RegisterWindowMessageW(L"ScriptedBrowser.PrintDone");
   static const UINT dialog_unannounced = ::RegisterWindowMessageW(L"ScriptedBrowser.DialogUnannounced");
+  static const UINT print_later = ::RegisterWindowMessageW(L"ScriptedBrowser.PrintLater");
+  static const UINT alert = ::RegisterWindowMessageW(L"ScriptedBrowser.Alert");
+  static const UINT close_window = ::RegisterWindowMessageW(L"ScriptedBrowser.CloseWindow");
+  static const UINT script_error = ::RegisterWindowMessageW(L"ScriptedBrowser.ScriptError");
+  static const UINT keep_site = ::RegisterWindowMessageW(L"ScriptedBrowser.KeepSite");
   if (message == WM_NCCREATE) {
     const auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
     ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
@@ -576,6 +697,12 @@ LRESULT CALLBACK ScriptedBrowser::window_procedure(HWND window, UINT message, WP
   if (message == print_slowly) self->print_slowly_ = true;
   if (message == print_done) self->finish_printing();
   if (message == dialog_unannounced) self->announce_dialog_ = false;
+  if (message == print_later) self->print_later_ = true;
+  if (message == kPrintStep) self->print_step();
+  if (message == alert) self->alert();
+  if (message == close_window) self->close_window();
+  if (message == script_error) self->script_error();
+  if (message == keep_site) self->keep_site_ = true;
   if (message == WM_SETFOCUS) log(self->name_ + L" has the focus");
   if (message == WM_KEYDOWN) log(self->name_ + L" key " + hex(static_cast<long>(wparam)));
   return ::DefWindowProcW(window, message, wparam, lparam);

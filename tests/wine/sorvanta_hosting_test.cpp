@@ -23,11 +23,14 @@ namespace {
 
 using wine_test::fs::path;
 
-// Polls until `done` holds; false after 20 s (a guard against a hung run, not a timing assertion).
+// Polls until `done` holds, answering meanwhile what is sent to the test's own windows; false after
+// 20 s (a guard against a hung run, not a timing assertion).
 bool eventually(const std::function<bool()>& done) {
   for (int tries = 0; tries < 400; ++tries) {
     if (done()) return true;
-    ::Sleep(50);
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
   }
   return false;
 }
@@ -108,9 +111,9 @@ class SorvantaHostingTest : public ::testing::Test {
     for (const auto& line : calls()) std::cout << "  " << line << '\n';
   }
 
-  // Sorvanta.exe in a catalogue folder named `name`: a start page linking to a price list that stays
-  // loading until asked to complete.
-  void start(const std::wstring& name = L"catalogo") {
+  // Sorvanta.exe in a catalogue folder named `name`, started as `show` says (-1: as from a plain
+  // command): a start page linking to a price list that stays loading until asked to complete.
+  void start(const std::wstring& name = L"catalogo", int show = -1) {
     folder_ = scratch_ / name;
     wine_test::fs::create_directories(folder_);
     std::ofstream(folder_ / L"index.html")
@@ -120,7 +123,7 @@ class SorvantaHostingTest : public ::testing::Test {
     wine_test::fs::copy_file(wine_test::built(SORVANTA_EXE), folder_ / L"Sorvanta.exe");
     log_ = folder_ / L"calls.log";
     ::SetEnvironmentVariableW(L"SCRIPTED_BROWSER_LOG", log_.c_str());
-    sorvanta_ = std::make_unique<wine_test::Child>(folder_ / L"Sorvanta.exe", folder_);
+    sorvanta_ = std::make_unique<wine_test::Child>(folder_ / L"Sorvanta.exe", folder_, L"", show);
     ASSERT_TRUE(wait_for("B1 DocumentComplete"));
     catalogue_ = find_window(L"SorvantaWindow", L"Catalogo di prova");
     ASSERT_NE(catalogue_, nullptr);
@@ -253,13 +256,18 @@ TEST_P(StartAddressTest, TheCaptionFollowsEveryTitleChangeAddressFirst) {
 INSTANTIATE_TEST_SUITE_P(Folders, StartAddressTest,
                          ::testing::Values(L"catalogo", L"Catalogo Veltrano àè", L"cat#1 50%"));
 
-TEST_F(SorvantaHostingTest, TheSiteAnswersAmbientPropertiesAndAsksForTheDpiAwarePage) {
+TEST_F(SorvantaHostingTest, TheSiteAnswersAmbientPropertiesScriptErrorsAndAsksForTheDpiAwarePage) {
   start();
   EXPECT_GE(find("B1 ambient USERMODE 0x00000000 VT_BOOL -1"), 0);
   EXPECT_GE(find("B1 ambient DLCONTROL 0x80020003"), 0) << "DISP_E_MEMBERNOTFOUND: the control's default";
   EXPECT_GE(find("B1 GetHostInfo 0x00000000 flags 0x40000000"), 0) << "DOCHOSTUIFLAG_DPI_AWARE";
   EXPECT_GE(find("B1 Advise own identity"), 0);
   EXPECT_GE(find("B1 has the focus"), 0) << "the page has the keyboard from the start";
+  // A script error goes by without the control's own box, the page's scripts going on.
+  request(control_in(catalogue_), L"ScriptedBrowser.ScriptError");
+  settle(control_in(catalogue_), "B1");
+  EXPECT_GE(find("B1 script error: host 0x00000000 VT_BOOL -1"), 0);
+  EXPECT_EQ(::FindWindowW(L"#32770", L"Errore di script"), nullptr);
   close_catalogue();
 }
 
@@ -311,7 +319,7 @@ TEST_F(SorvantaHostingTest, TheWindowsBrowsersAndButtonTakeTheirSizesInTwips) {
   close_catalogue();
 }
 
-TEST_F(SorvantaHostingTest, ANewWindowRequestGetsAPopUpWhosePagePrintsOnceLoaded) {
+TEST_F(SorvantaHostingTest, ANewWindowRequestGetsAPopUpWhosePagePrints) {
   start();
   const HWND popup = open_popup();
   ASSERT_NE(popup, nullptr);
@@ -324,29 +332,24 @@ TEST_F(SorvantaHostingTest, ANewWindowRequestGetsAPopUpWhosePagePrintsOnceLoaded
   EXPECT_GE(find("B2 TitleChange " + url_of(L"listino.html") + " | caption Caricamento... -> "), 0);
   EXPECT_GE(find("B2 has the focus"), 0);
 
-  // Still loading: the print button does nothing, and everything stays open.
-  ::SendMessageW(::FindWindowExW(popup, nullptr, L"BUTTON", nullptr), BM_CLICK, 0, 0);
-  EXPECT_GE(find("B2 QueryStatusWB 6 -> 1"), 0);
-  EXPECT_EQ(count("B2 ExecWB"), 0);
-  EXPECT_EQ(sorvanta_->wait(0), STILL_ACTIVE);
-
   request(control_in(popup), L"ScriptedBrowser.Complete");
   ASSERT_TRUE(wait_for("B2 DocumentComplete"));
   const HWND dialog = print_dialog(popup);
   ASSERT_NE(dialog, nullptr);
   EXPECT_FALSE(::IsWindowEnabled(catalogue_)) << "the control's dialog is modal for the whole launcher";
-  const int focused = count("B2 has the focus");
   ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
   ASSERT_TRUE(wait_for("B2 print dialog closed"));
   EXPECT_TRUE(eventually([&] { return ::IsWindowEnabled(catalogue_) != FALSE; }));
-  EXPECT_TRUE(eventually([&] { return count("B2 has the focus") > focused; })) << "back to the page";
+  EXPECT_TRUE(eventually([&] { return focus_in(popup) == button_in(popup); }))
+      << "back to the button clicked";
   EXPECT_EQ(count("B2 ExecWB"), 1);
   EXPECT_GE(find("B2 ExecWB 6 1 | VT_I2 0 | VT_I2 0"), 0);
   close_catalogue();
   expect_torn_down_in_order(2);
 }
 
-// The box belongs to the window the user is at, over it; the launcher's other windows wait for it.
+// The box belongs to the window the user is at, over it; the launcher's other windows, and the end of
+// the session, wait for it.
 TEST_F(SorvantaHostingTest, TheThankYouBoxBelongsToTheActiveWindowWhileTheOthersWait) {
   start();
   const HWND popup = open_popup();
@@ -357,12 +360,20 @@ TEST_F(SorvantaHostingTest, TheThankYouBoxBelongsToTheActiveWindowWhileTheOthers
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(::GetWindow(box, GW_OWNER), catalogue_);
   EXPECT_FALSE(::IsWindowEnabled(popup));
+  // Windows asking meanwhile whether the session may end is told to wait for the answer.
+  DWORD_PTR allowed = TRUE;
+  EXPECT_NE(::SendMessageTimeoutW(catalogue_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000,
+                                  &allowed),
+            0);
+  EXPECT_EQ(allowed, static_cast<DWORD_PTR>(FALSE));
+  EXPECT_TRUE(::IsWindow(box));
   answer(box, IDOK);
   EXPECT_EQ(sorvanta_->wait(), 0u);
 }
 
-// Tab moves between the page and the button in tab order, Enter and Space press the button. Inside
-// the page every key goes to the control first, and what it leaves, Tab excepted, to the page.
+// Tab moves between the page and the button in tab order, showing the focus, and Enter and Space
+// press the button; after the dialog, and after another program, the keyboard is where it was.
+// Inside the page every key goes to the control first, and what it leaves, Tab excepted, to the page.
 TEST_F(SorvantaHostingTest, TabReachesThePrintButtonEnterAndSpacePressIt) {
   start();
   const HWND popup = open_loaded_popup();
@@ -380,37 +391,56 @@ TEST_F(SorvantaHostingTest, TabReachesThePrintButtonEnterAndSpacePressIt) {
   for (const WPARAM key : {VK_RETURN, VK_SPACE}) {
     press(control, VK_TAB);
     ASSERT_TRUE(eventually([&] { return focus_in(popup) == button; })) << "Tab out of the page";
+    // UIS_CLEAR, UISF_HIDEFOCUS: the focus rectangle shows from now on.
+    EXPECT_TRUE(wait_for("ChangeUIState 2 1 | Listino prezzi"));
     press(button, key);
     const HWND dialog = box_titled(L"Stampa");
     ASSERT_NE(dialog, nullptr) << key_name(key);
     answer(dialog, IDOK);
     ++printed;
     ASSERT_TRUE(eventually([&] { return count("B2 print dialog closed OK") == printed; }));
-    EXPECT_TRUE(eventually([&] { return focus_in(popup) == control; })) << "back to the page";
+    EXPECT_TRUE(eventually([&] { return focus_in(popup) == button; })) << "back where it was";
+    press(button, VK_TAB);
+    ASSERT_TRUE(eventually([&] { return focus_in(popup) == control; })) << "round to the page";
   }
   EXPECT_GE(find("B2 TranslateAccelerator " + key_name(VK_TAB)), 0) << "the control had Tab first";
   EXPECT_EQ(count("B2 ExecWB 6 1 "), 2);
+  // Another program's window comes to the front and goes: the keyboard is back on the button.
   press(control, VK_TAB);
   ASSERT_TRUE(eventually([&] { return focus_in(popup) == button; }));
-  press(button, VK_TAB);
-  EXPECT_TRUE(eventually([&] { return focus_in(popup) == control; })) << "round to the page";
+  const HWND other = ::CreateWindowExW(0, L"STATIC", L"Altro programma", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
+                                       0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+  ::SetForegroundWindow(other);
+  ASSERT_TRUE(eventually([&] { return ::GetForegroundWindow() == other; }));
+  ::DestroyWindow(other);
+  ASSERT_TRUE(eventually([&] { return ::GetForegroundWindow() == popup; }));
+  settle(control, "B2");
+  EXPECT_EQ(focus_in(popup), button);
   close_catalogue();
 }
 
-// A print the user cancels in the control's dialog, or one the control can't do now, is declined
-// with an OLECMDERR_E_ code: the click then does nothing.
-TEST_F(SorvantaHostingTest, APrintTheControlDeclinesDoesNothing) {
+// A page still loading (an image that never comes) prints what it has, and whatever the control
+// answers meanwhile does nothing. Once the page has loaded, a print the user cancels in the control's
+// dialog, or one the control can't do now, is declined with an OLECMDERR_E_ code: that does nothing.
+TEST_F(SorvantaHostingTest, APrintTheControlDeclinesOrFailsWhileThePageLoadsDoesNothing) {
   start();
-  const HWND popup = open_loaded_popup();
+  const HWND popup = open_popup();
   const HWND control = control_in(popup);
+  answer(print_dialog(popup), IDOK);
+  ASSERT_TRUE(wait_for("B2 print dialog closed OK")) << "printed while the page loads";
+  const auto print_failing = [&](std::initializer_list<HRESULT> failures) {
+    for (const HRESULT failure : failures) {
+      request(control, L"ScriptedBrowser.PrintFails", static_cast<ULONG>(failure));
+      ::PostMessageW(button_in(popup), BM_CLICK, 0, 0);
+    }
+    settle(control, "B2");
+  };
+  print_failing({E_FAIL, E_ACCESSDENIED});
+  request(control, L"ScriptedBrowser.Complete");
   answer(print_dialog(popup), IDCANCEL);
   ASSERT_TRUE(wait_for("B2 print dialog closed Cancel"));
-  for (const HRESULT declined : {OLECMDERR_E_NOTSUPPORTED, OLECMDERR_E_DISABLED}) {
-    request(control, L"ScriptedBrowser.PrintFails", static_cast<ULONG>(declined));
-    ::PostMessageW(button_in(popup), BM_CLICK, 0, 0);
-  }
-  settle(control, "B2");
-  EXPECT_EQ(count("B2 ExecWB 6 1 "), 3);
+  print_failing({OLECMDERR_E_NOTSUPPORTED, OLECMDERR_E_DISABLED});
+  EXPECT_EQ(count("B2 ExecWB 6 1 "), 6);
   EXPECT_EQ(::FindWindowW(L"#32770", L"Sorvanta"), nullptr) << "no report";
   EXPECT_EQ(sorvanta_->wait(0), STILL_ACTIVE);
   close_catalogue();
@@ -488,5 +518,156 @@ TEST_F(SorvantaHostingTest, EndingWhileAPagePrintsHidesEverythingAndEndsOnceTheP
   EXPECT_GT(find("B2 Unadvise"), find("B2 PrintTemplateTeardown"));
   expect_torn_down_in_order(2);
 }
+
+// A box of the control's own over a pop-up: its print dialog, or an alert of its page.
+struct ControlBox {
+  const char* name;
+  const wchar_t* request;  // what the page does; null: the print button is clicked
+  const wchar_t* title;
+};
+
+class ControlBoxTest : public SorvantaHostingTest, public ::testing::WithParamInterface<ControlBox> {};
+
+// Closed from outside while the box is up (the task bar's "Close window", End task, a log-off then
+// cancelled), the pop-up hides; once the box is answered, the catalogue takes input and the pop-up goes.
+TEST_P(ControlBoxTest, APopUpClosedWhileItsControlsBoxIsUpGoesOnceTheBoxIsAnswered) {
+  start();
+  const HWND popup = open_loaded_popup();
+  if (GetParam().request) request(control_in(popup), GetParam().request);
+  if (!GetParam().request) ::PostMessageW(button_in(popup), BM_CLICK, 0, 0);
+  const HWND box = box_titled(GetParam().title);
+  ASSERT_NE(box, nullptr);
+  EXPECT_FALSE(::IsWindowEnabled(catalogue_));
+  ::PostMessageW(popup, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(eventually([&] { return ::IsWindowVisible(popup) == FALSE; }));
+  answer(box, IDOK);
+  EXPECT_TRUE(wait_for("B2 released"));
+  EXPECT_FALSE(::IsWindow(popup));
+  EXPECT_TRUE(eventually([&] { return ::IsWindowEnabled(catalogue_) != FALSE; }));
+  close_catalogue();
+  expect_torn_down_in_order(2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Boxes, ControlBoxTest,
+                         ::testing::Values(ControlBox{"PrintDialog", nullptr, L"Stampa"},
+                                           ControlBox{"Alert", L"ScriptedBrowser.Alert",
+                                                      L"Messaggio dalla pagina Web"}),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
+
+// How the control brings its print dialog: inside ExecWB or after it has returned, with or without
+// EnableModeless around it.
+struct PrintMode {
+  const char* name;
+  bool later;
+  bool announced;
+};
+
+class PrintModeTest : public SorvantaHostingTest, public ::testing::WithParamInterface<PrintMode> {};
+
+// Whichever way the dialog comes, the other windows wait while it is up, and a pop-up prints once at
+// a time: a double click, or Enter held down, brings one dialog. A pop-up closed before its print
+// starts hides, and goes once its page has printed.
+TEST_P(PrintModeTest, ThePrintDialogHoldsTheOtherWindowsAndComesOnceAPress) {
+  start();
+  const HWND popup = open_loaded_popup();
+  const HWND control = control_in(popup);
+  const HWND button = button_in(popup);
+  if (GetParam().later) request(control, L"ScriptedBrowser.PrintLater");
+  const std::function<void()> presses[] = {
+      [&] { ::PostMessageW(button, BM_CLICK, 0, 0); },
+      [&] { ::PostMessageW(button, WM_KEYDOWN, VK_RETURN, 0x40000001); }};
+  int printed = 0;
+  for (const auto& press_once : presses) {
+    if (!GetParam().announced) request(control, L"ScriptedBrowser.DialogUnannounced");
+    press_once();
+    press_once();
+    const HWND dialog = box_titled(L"Stampa");
+    ASSERT_NE(dialog, nullptr);
+    settle(control, "B2");
+    EXPECT_FALSE(::IsWindowEnabled(catalogue_));
+    EXPECT_EQ(count("B2 ExecWB 6 1 "), ++printed);
+    answer(dialog, IDOK);
+    ASSERT_TRUE(eventually([&] { return count("B2 print dialog closed") == printed; }));
+    EXPECT_TRUE(eventually([&] { return ::IsWindowEnabled(catalogue_) != FALSE; }));
+  }
+  if (GetParam().later) {
+    ::PostMessageW(button, BM_CLICK, 0, 0);
+    ::PostMessageW(popup, WM_CLOSE, 0, 0);
+    const HWND dialog = box_titled(L"Stampa");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_FALSE(::IsWindowVisible(popup));
+    answer(dialog, IDOK);
+    ASSERT_TRUE(wait_for("B2 released"));
+  }
+  close_catalogue();
+  expect_torn_down_in_order(2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, PrintModeTest,
+                         ::testing::Values(PrintMode{"InsideExecWB", false, true},
+                                           PrintMode{"InsideExecWBUnannounced", false, false},
+                                           PrintMode{"AfterExecWB", true, true},
+                                           PrintMode{"AfterExecWBUnannounced", true, false}),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
+
+// window.close() in a page closes its window as the user would: the pop-up goes; the catalogue
+// thanks the user, then the program ends. The control neither asks nor destroys a window itself.
+TEST_F(SorvantaHostingTest, APageThatClosesItsWindowClosesItAsTheUserWould) {
+  start();
+  const HWND popup = open_loaded_popup();
+  request(control_in(popup), L"ScriptedBrowser.CloseWindow");
+  ASSERT_TRUE(wait_for("B2 released"));
+  EXPECT_FALSE(::IsWindow(popup));
+  request(control_in(catalogue_), L"ScriptedBrowser.CloseWindow");
+  const HWND box = box_titled(L"Veltrano S.r.l.");
+  ASSERT_NE(box, nullptr);
+  answer(box, IDOK);
+  EXPECT_EQ(sorvanta_->wait(), 0u);
+  EXPECT_EQ(count("B2 WindowClosing returned Cancel -1") + count("B1 WindowClosing returned Cancel -1"), 2);
+  expect_torn_down_in_order(2);
+}
+
+// A control that keeps its site after the pop-up has let go of it, and calls it later, reaches
+// nothing of the pop-up.
+TEST_F(SorvantaHostingTest, ALateCallFromAControlLetGoReachesNothing) {
+  start();
+  const HWND popup = open_loaded_popup();
+  request(control_in(popup), L"ScriptedBrowser.KeepSite");
+  ::PostMessageW(popup, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(wait_for("B2 late EnableModeless(FALSE)"));
+  settle(control_in(catalogue_), "B1");
+  EXPECT_TRUE(::IsWindowEnabled(catalogue_));
+  close_catalogue();
+  expect_torn_down_in_order(2);
+}
+
+class StartStateTest : public SorvantaHostingTest, public ::testing::WithParamInterface<int> {};
+
+// Started from a shortcut set to "Run: Maximized" (the browser filling the window) or "Minimized",
+// the catalogue window opens so; restored, it has its design's size at its design's place.
+TEST_P(StartStateTest, TheCatalogueOpensAsItsShortcutSaysAndRestoresToItsDesign) {
+  start(L"catalogo", GetParam());
+  const bool maximized = GetParam() == SW_SHOWMAXIMIZED;
+  ASSERT_TRUE(
+      eventually([&] { return (maximized ? ::IsZoomed(catalogue_) : ::IsIconic(catalogue_)) != FALSE; }));
+  RECT outer{}, client{}, work{};
+  ::GetWindowRect(catalogue_, &outer);
+  if (maximized) {
+    EXPECT_TRUE(wait_for("B1 SetObjectRects 0 0 " + std::to_string(outer.right - outer.left - pixels(150)) +
+                         "x" + std::to_string(outer.bottom - outer.top - pixels(500))));
+  }
+  ::ShowWindow(catalogue_, SW_RESTORE);
+  ASSERT_TRUE(eventually([&] { return !::IsZoomed(catalogue_) && !::IsIconic(catalogue_); }));
+  ::GetClientRect(catalogue_, &client);
+  EXPECT_EQ(client.right, pixels(8880));
+  EXPECT_EQ(client.bottom, pixels(5865));
+  ::GetWindowRect(catalogue_, &outer);
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  EXPECT_NEAR((outer.left + outer.right) / 2, (work.left + work.right) / 2, 1);
+  EXPECT_NEAR((outer.top + outer.bottom) / 2, (work.top + work.bottom) / 2, 1);
+  close_catalogue();
+}
+
+INSTANTIATE_TEST_SUITE_P(Shortcuts, StartStateTest, ::testing::Values(SW_SHOWMAXIMIZED, SW_SHOWMINNOACTIVE));
 
 }  // namespace

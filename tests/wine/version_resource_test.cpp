@@ -80,17 +80,21 @@ TEST_P(VersionResourceTest, CarriesTheManifestAndTheIcon) {
       xml.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>"),
       std::string::npos);
 
-  // The catalogue's icon: one 64 x 64 image of 256 colours (8 bits a pixel).
+  // The catalogue's icon, 256 colours (8 bits a pixel) at every size Windows asks for, 64 x 64 too.
   const HRSRC group =
       ::FindResourceW(module.get(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
   ASSERT_NE(group, nullptr);
   const auto* bytes = static_cast<const unsigned char*>(::LockResource(::LoadResource(module.get(), group)));
   const auto word = [&](std::size_t at) { return static_cast<unsigned>(bytes[at] | bytes[at + 1] << 8); };
-  ASSERT_GE(::SizeofResource(module.get(), group), 6u + 14u);
-  EXPECT_EQ(word(4), 1u);      // images in the group
-  EXPECT_EQ(bytes[6], 64);     // width
-  EXPECT_EQ(bytes[7], 64);     // height
-  EXPECT_EQ(word(6 + 6), 8u);  // bits a pixel
+  const std::vector<int> sizes{16, 24, 32, 48, 64};
+  ASSERT_GE(::SizeofResource(module.get(), group), 6u + 14u * sizes.size());
+  ASSERT_EQ(word(4), sizes.size());  // images in the group
+  for (std::size_t i = 0; i < sizes.size(); ++i) {
+    const std::size_t entry = 6 + 14 * i;
+    EXPECT_EQ(bytes[entry], sizes[i]);      // width
+    EXPECT_EQ(bytes[entry + 1], sizes[i]);  // height
+    EXPECT_EQ(word(entry + 6), 8u);         // bits a pixel
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, VersionResourceTest,

@@ -51,11 +51,16 @@ fs::path programs_folder() {
   return path;
 }
 
-Child::Child(const fs::path& program, const fs::path& current_directory, const std::wstring& arguments) {
+Child::Child(const fs::path& program, const fs::path& current_directory, const std::wstring& arguments,
+             int show) {
   std::wstring command_line = L"\"" + program.wstring() + L"\"";
   if (!arguments.empty()) command_line += L" " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
+  if (show >= 0) {
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(show);
+  }
   PROCESS_INFORMATION info{};
   if (!::CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         current_directory.c_str(), &startup, &info)) {

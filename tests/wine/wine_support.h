@@ -33,10 +33,12 @@ class ScratchFolder {
 // The current user's Start-menu Programs folder, straight from the shell.
 fs::path programs_folder();
 
-// A child process; killed when it goes if it still runs.
+// A child process; killed when it goes if it still runs. `show`, when given, is the start-up info's
+// show command (a shortcut's "Run: Maximized", SW_SHOWMAXIMIZED).
 class Child {
  public:
-  Child(const fs::path& program, const fs::path& current_directory, const std::wstring& arguments = {});
+  Child(const fs::path& program, const fs::path& current_directory, const std::wstring& arguments = {},
+        int show = -1);
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
   ~Child();
