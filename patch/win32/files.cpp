@@ -158,10 +158,20 @@ void WindowsSystem::delete_file(const std::string& path) {
   if (code != ERROR_SUCCESS) throw file_error(path, code);
 }
 
+// Read and written, not CopyFileW: that would carry the downloaded file's Zone.Identifier stream. The
+// source is read whole and let go before the replace, which may be of the very same file.
 void WindowsSystem::copy_file(const std::string& from, const std::string& to) {
-  const auto source = access_.open(from, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+  std::string bytes;
+  FILE_BASIC_INFO source_info{};
+  {
+    const auto source = access_.open(from, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    bytes = read_all(source.get(), from);
+    if (!::GetFileInformationByHandleEx(source.get(), FileBasicInfo, &source_info, sizeof source_info)) {
+      throw file_error(from);
+    }
+  }
   Replacement next(to, access_);
-  next.copy_from(source.get(), from);
+  next.copy_from(bytes, source_info);
   next.commit();
 }
 

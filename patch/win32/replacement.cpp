@@ -152,15 +152,12 @@ void Replacement::write(const std::string& bytes) {
   finish_writing();
 }
 
-void Replacement::copy_from(HANDLE source, const std::string& from) {
-  // Read and written, not CopyFileW: that would carry the downloaded file's Zone.Identifier stream.
-  write_all(file_.get(), read_all(source, from), path_);
+void Replacement::copy_from(const std::string& bytes, const FILE_BASIC_INFO& source) {
+  write_all(file_.get(), bytes, path_);
   // What CopyFileW carried besides the data: the time of the last write and the attributes.
-  FILE_BASIC_INFO info{};
-  if (!::GetFileInformationByHandleEx(source, FileBasicInfo, &info, sizeof info)) throw file_error(from);
   FILE_BASIC_INFO carried{};  // zero: left as it is
-  carried.LastWriteTime = info.LastWriteTime;
-  carried.FileAttributes = info.FileAttributes & kKeptAttributes;
+  carried.LastWriteTime = source.LastWriteTime;
+  carried.FileAttributes = source.FileAttributes & kKeptAttributes;
   if (!::SetFileInformationByHandle(file_.get(), FileBasicInfo, &carried, sizeof carried)) {
     throw file_error(path_);
   }

@@ -22,10 +22,10 @@ class Replacement {
   ~Replacement();
 
   void write(const std::string& bytes);
-  // The data of the open file `source` (named `from`) and the time of its last write: nothing else of
-  // it (no alternate stream such as its Zone.Identifier), and the replaced file's own mark of the
-  // Internet zone goes too.
-  void copy_from(HANDLE source, const std::string& from);
+  // A copy of a file whose data are `bytes` and whose times and attributes are `source`: its data and
+  // the time of its last write, nothing else of it (no alternate stream such as its Zone.Identifier),
+  // and the replaced file's own mark of the Internet zone goes too.
+  void copy_from(const std::string& bytes, const FILE_BASIC_INFO& source);
   // Puts the new content in place. Whatever fails, the old bytes or the new ones stay whole: under
   // the real name, or under the backup's or the temporary file's name, which clean_up puts back.
   void commit();

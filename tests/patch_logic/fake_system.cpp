@@ -143,7 +143,8 @@ void FakeSystem::change_disk() {
   ++disk_changes;
 }
 
-void FakeSystem::replace(const std::string& path, const std::string& bytes) {
+void FakeSystem::replace(const std::string& path, const std::string& given) {
+  const std::string bytes = given;  // it may be the file's own content, which the backup step takes
   require_folder_of(path);
   const std::string temporary = path + kTemporary + std::to_string(process);
   const std::string backup = path + kBackup + std::to_string(process);

@@ -142,7 +142,7 @@ class FakeSystem : public System {
   // Counts one change of the disk, or throws Killed when the run is to die on entry to it.
   void change_disk();
   // Puts `bytes` in place of `path` as a replace does: through the temporary file, then the rename.
-  void replace(const std::string& path, const std::string& bytes);
+  void replace(const std::string& path, const std::string& given);
   std::int32_t call_toolkit(const std::string& library, const std::string& gruppo, const std::string& titolo,
                             const std::string& percorso);
 

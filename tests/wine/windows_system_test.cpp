@@ -413,6 +413,8 @@ TEST_F(WindowsSystemTest, FilesKeepEveryByteAndFailuresNameTheFile) {
   system->copy_file(log, u8(scratch / L"copia.txt"));
   EXPECT_EQ(read_bytes(scratch / L"copia.txt"), "nuovo");
   system->copy_file(u8(scratch / L"copia.txt"), log);  // over an existing file
+  system->copy_file(log, log);                         // over itself (delivered into the HTML folder)
+  EXPECT_EQ(read_bytes(scratch / L"patch.txt"), "nuovo");
   system->delete_file(log);
   EXPECT_FALSE(fs::exists(scratch / L"patch.txt"));
 
