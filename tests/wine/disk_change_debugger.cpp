@@ -459,7 +459,10 @@ DebuggedRun run_debugged(const fs::path& program, const fs::path& current_direct
   const win32::ObjectHandle process(info.hProcess), thread(info.hThread);
   Debugger debugger(info.hProcess, watched, kill_after);
   try {
-    return debugger.run();
+    DebuggedRun run = debugger.run();
+    // Its exit reported, its handles may still be closing: the next run must not meet them.
+    ::WaitForSingleObject(info.hProcess, 10000);
+    return run;
   } catch (...) {
     ::TerminateProcess(info.hProcess, kKilledExitCode);
     ::DebugActiveProcessStop(info.dwProcessId);

@@ -46,6 +46,14 @@ std::set<std::wstring> names(const fs::path& folder) {
   return found;
 }
 
+// A run's changes, a numbered line each.
+std::string listing(const std::vector<DiskChange>& changes) {
+  std::string text;
+  for (std::size_t n = 1; n <= changes.size(); ++n)
+    text += "  " + std::to_string(n) + ". " + changes[n - 1].text() + "\n";
+  return text;
+}
+
 // A change's text with its numbers blanked out: the temporary names carry the process id.
 std::string without_numbers(const std::string& text) {
   return std::regex_replace(text, std::regex("[0-9]+"), "#");
@@ -76,7 +84,7 @@ class LudrimexKilledTest : public ::testing::TestWithParam<Row> {
   // The catalogue as its installer leaves it, with the row's log; anything a run left is gone.
   void reinstall() {
     remove_ours_from_programs();
-    fs::remove_all(scratch / L"Veltrano Catalogo");
+    remove_folder(scratch / L"Veltrano Catalogo");
     fs::create_directories(html);
     write(html / L"index.html", "<title>Catalogo</title>");
     write(html / L"Sorvanta.exe", kOldLauncher);
@@ -157,7 +165,18 @@ class LudrimexKilledTest : public ::testing::TestWithParam<Row> {
  private:
   void remove_ours_from_programs() const {
     for (const std::wstring& name : names(programs)) {
-      if (!programs_before.contains(name)) fs::remove_all(programs / name);
+      if (!programs_before.contains(name)) remove_folder(programs / name);
+    }
+  }
+
+  // A killed program's files may stay held for a moment while the system closes its handles.
+  static void remove_folder(const fs::path& folder) {
+    for (int attempt = 1;; ++attempt) {
+      std::error_code error;
+      fs::remove_all(folder, error);
+      if (!error) return;
+      if (attempt == 50) throw fs::filesystem_error("the test could not remove", folder, error);
+      ::Sleep(100);
     }
   }
 
@@ -177,8 +196,6 @@ TEST_P(LudrimexKilledTest, KilledRightAfterEachChangeOfTheDiskTheNextRunFinishes
   ASSERT_EQ(unpatched({today()}), "");
   // The launcher and three shortcuts made, copied into the group and deleted: that many at least.
   ASSERT_GE(whole.changes.size(), 20u);
-  for (std::size_t n = 1; n <= whole.changes.size(); ++n)
-    std::cout << "[ kill point " << n << " ] " << whole.changes[n - 1].text() << '\n';
 
   int between = 0;
   for (std::size_t n = 1; n <= whole.changes.size(); ++n) {
@@ -187,9 +204,14 @@ TEST_P(LudrimexKilledTest, KilledRightAfterEachChangeOfTheDiskTheNextRunFinishes
     reinstall();
     const std::string date = today();
     const DebuggedRun killed = run_patch_debugged(n);
-    ASSERT_TRUE(killed.killed) << "not killed, so the run no longer makes that change: " << where;
+    ASSERT_TRUE(killed.killed) << "not killed, so the run no longer makes that change: " << where
+                               << "\nit ended with status " << killed.exit_code << " after\n"
+                               << listing(killed.changes);
     ASSERT_EQ(killed.exit_code, kKilledExitCode) << where;
-    ASSERT_EQ(without_numbers(killed.changes.back().text()), without_numbers(point.text())) << where;
+    ASSERT_EQ(without_numbers(killed.changes.back().text()), without_numbers(point.text()))
+        << where << "\nthe killed run made\n"
+        << listing(killed.changes) << "the whole run made\n"
+        << listing(whole.changes);
     EXPECT_EQ(not_left_by(killed.changes.back()), "") << where;
     if (between_renames(killed.changes.back())) ++between;
 
