@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 #include "patch/errors.h"
 
@@ -144,12 +145,11 @@ void FakeSystem::change_disk() {
 }
 
 void FakeSystem::replace(const std::string& path, const std::string& given) {
-  const std::string bytes = given;  // it may be the file's own content, which the backup step takes
   require_folder_of(path);
   const std::string temporary = path + kTemporary + std::to_string(process);
   const std::string backup = path + kBackup + std::to_string(process);
   change_disk();
-  files[temporary] = bytes;
+  files[temporary] = given;  // before the backup step, which takes `given` when it is the file's own
   const bool existed = files.count(path) != 0;
   if (existed) {
     change_disk();
@@ -157,7 +157,7 @@ void FakeSystem::replace(const std::string& path, const std::string& given) {
     files.erase(path);
   }
   change_disk();
-  files[path] = bytes;
+  files[path] = std::move(files[temporary]);
   files.erase(temporary);
   if (existed) {
     change_disk();
