@@ -30,11 +30,7 @@ UniqueFd sealed_copy(const std::string& file, const std::string& bytes, mode_t m
                      const std::string& path) {
   UniqueFd copy(::memfd_create(file.c_str(), MFD_CLOEXEC | MFD_ALLOW_SEALING));
   if (!copy) throw error_for(errno, path);
-  try {
-    ::posix::write_all(copy.get(), bytes, path);
-  } catch (const ::posix::PathError& error) {
-    throw error_for(error.code().value(), path);
-  }
+  reporting([&] { ::posix::write_all(copy.get(), bytes, path); });
   if (::fchmod(copy.get(), mode & 0777) != 0 ||
       ::fcntl(copy.get(), F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
     throw error_for(errno, path);
@@ -58,12 +54,7 @@ std::optional<DeliveredFile> HeldDelivery::hold(const std::string& file) {
   struct stat info {};
   if (::fstat(source.get(), &info) != 0) throw error_for(errno, path);
   if (!S_ISREG(info.st_mode)) throw RunError(kPathFileAccessError, path);
-  DeliveredFile held{path, {}};
-  try {
-    held.bytes = ::posix::read_all(source.get(), path);
-  } catch (const ::posix::PathError& error) {
-    throw error_for(error.code().value(), path);
-  }
+  DeliveredFile held{path, reporting([&] { return ::posix::read_all(source.get(), path); })};
   held_.push_back({file, sealed_copy(file, held.bytes, info.st_mode, path)});
   return held;
 }

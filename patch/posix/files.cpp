@@ -60,16 +60,6 @@ RunError error_for(int error, const std::string& path) {
 
 namespace {
 
-// Runs `step` of the posix helpers; what they meet is reported as the Windows runtime would.
-template <class Step>
-auto reporting(const Step& step) {
-  try {
-    return step();
-  } catch (const ::posix::PathError& error) {
-    throw error_for(error.code().value(), error.path());
-  }
-}
-
 // What `path` names, followed through links; nothing when it, or its folder, is missing.
 std::optional<struct stat> status_of(const std::string& path) {
   struct stat info {};
