@@ -8,6 +8,13 @@
 
 namespace win32 {
 
+// An entry GetProcAddress found, as the function it is: through the generic function pointer type,
+// the one conversion of FARPROC every compiler accepts without a warning.
+template <class Function>
+Function as_function(FARPROC proc) {
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(proc));
+}
+
 // Takes the program's folder and the current directory out of the search for every DLL loaded by
 // name from now on, ours and the system's own (COM servers, shell extensions): only the system
 // folder remains. A DLL of our own is loaded by its full path.
@@ -18,11 +25,7 @@ inline void restrict_dll_search() {
   using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
   const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
   const FARPROC proc = kernel32 ? ::GetProcAddress(kernel32, "SetDefaultDllDirectories") : nullptr;
-  if (proc) {
-    const auto set_default_dll_directories =
-        reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void (*)()>(proc));
-    set_default_dll_directories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-  }
+  if (proc) as_function<SetDefaultDllDirectoriesFunction>(proc)(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
 // Whether the loader takes the LOAD_LIBRARY_SEARCH_ flags (not on Windows 7 without KB2533623).

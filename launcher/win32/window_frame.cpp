@@ -20,12 +20,6 @@ LONG scaled(LONG pixels, LONG from, LONG to) {
   return from > 0 ? static_cast<LONG>(std::lround(static_cast<double>(pixels) * to / from)) : pixels;
 }
 
-// Through the generic function pointer type, the one conversion of FARPROC every compiler accepts.
-template <class Function>
-Function function_of(FARPROC proc) {
-  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(proc));
-}
-
 }  // namespace
 
 std::optional<RECT> frame_in_window_pixels(const RECT& window, const RECT& window_physical,
@@ -85,10 +79,10 @@ std::optional<RECT> fitted_window(const RECT& window, const std::optional<RECT>&
 DesktopWindowManager::DesktopWindowManager() : library_(win32::load_system_library(L"dwmapi.dll")) {
   if (!library_) return;
   get_window_attribute_ =
-      function_of<GetWindowAttribute>(::GetProcAddress(library_.get(), "DwmGetWindowAttribute"));
+      win32::as_function<GetWindowAttribute>(::GetProcAddress(library_.get(), "DwmGetWindowAttribute"));
   if (const HMODULE user32 = ::GetModuleHandleW(L"user32.dll")) {
-    logical_to_physical_ =
-        function_of<LogicalToPhysical>(::GetProcAddress(user32, "LogicalToPhysicalPointForPerMonitorDPI"));
+    logical_to_physical_ = win32::as_function<LogicalToPhysical>(
+        ::GetProcAddress(user32, "LogicalToPhysicalPointForPerMonitorDPI"));
   }
 }
 

@@ -17,13 +17,6 @@
 namespace ludrimex::windows {
 namespace {
 
-// Through the generic function pointer type, the one conversion of FARPROC every compiler accepts
-// without a warning.
-template <class Function>
-Function as_function(FARPROC proc) {
-  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(proc));
-}
-
 // `utf8` as the toolkit libraries take it: in the ANSI code page without any substitution, with no
 // NUL and shorter than MAX_PATH bytes; nothing when it is not so.
 std::optional<std::string> toolkit_text(const std::string& utf8) {
@@ -143,7 +136,7 @@ bool WindowsSystem::toolkit_accepts(const std::string& text) {
 std::int32_t WindowsSystem::create_shell_link(const std::string& library, const std::string& gruppo,
                                               const std::string& titolo, const std::string& percorso,
                                               const std::string& argomenti) {
-  const auto function = as_function<toolkit::CreateShellLink>(toolkit_.entry(library));
+  const auto function = win32::as_function<toolkit::CreateShellLink>(toolkit_.entry(library));
   std::string a = ansi(gruppo), b = ansi(titolo), c = ansi(percorso), d = ansi(argomenti);
   return function(a.data(), b.data(), c.data(), d.data());
 }
@@ -152,7 +145,7 @@ std::int32_t WindowsSystem::create_shell_link(const std::string& library, const 
                                               const std::string& titolo, const std::string& percorso,
                                               const std::string& argomenti, std::int32_t privato,
                                               const std::string& genitore) {
-  const auto function = as_function<toolkit::CreateShellLinkUnder>(toolkit_.entry(library));
+  const auto function = win32::as_function<toolkit::CreateShellLinkUnder>(toolkit_.entry(library));
   std::string a = ansi(gruppo), b = ansi(titolo), c = ansi(percorso), d = ansi(argomenti);
   std::string f = ansi(genitore);
   return function(a.data(), b.data(), c.data(), d.data(), privato, f.data());
