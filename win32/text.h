@@ -80,6 +80,23 @@ inline std::optional<std::string> to_ansi(std::string_view utf8) {
   return to_ansi(to_wide(utf8));
 }
 
+// UTF-8 to the ANSI code page for text that is only shown again: a character without an exact form
+// there becomes '?' (no best fit, which would show another letter).
+inline std::string to_ansi_or_question_marks(std::string_view utf8) {
+  const UINT code_page = ::GetACP();
+  if (code_page == CP_UTF8) return std::string(utf8);
+  const std::wstring wide = to_wide(utf8);
+  if (wide.empty()) return {};
+  const bool all_unicode = detail::holds_all_unicode(code_page);
+  const DWORD flags = all_unicode ? 0 : WC_NO_BEST_FIT_CHARS;
+  const char* const fallback = all_unicode ? nullptr : "?";
+  const int n = detail::checked_length(wide.size());
+  const int count = ::WideCharToMultiByte(code_page, flags, wide.data(), n, nullptr, 0, fallback, nullptr);
+  std::string bytes(static_cast<std::size_t>(count), '\0');
+  ::WideCharToMultiByte(code_page, flags, wide.data(), n, bytes.data(), count, fallback, nullptr);
+  return bytes;
+}
+
 // ANSI code page to UTF-16.
 inline std::wstring wide_from_ansi(std::string_view ansi) {
   return detail::to_wide(CP_ACP, ansi);

@@ -19,18 +19,7 @@ std::string WindowsSystem::short_date() {
 
 // The log is ANSI text. A character the code page lacks becomes '?': the date is only shown again.
 std::string WindowsSystem::to_log_text(const std::string& text) {
-  const UINT code_page = ::GetACP();
-  if (code_page == CP_UTF8) return text;
-  const std::wstring wide = win32::to_wide(text);
-  if (wide.empty()) return {};
-  const bool all_unicode = win32::detail::holds_all_unicode(code_page);
-  const DWORD flags = all_unicode ? 0 : WC_NO_BEST_FIT_CHARS;
-  const char* const fallback = all_unicode ? nullptr : "?";
-  const int n = win32::detail::checked_length(wide.size());
-  const int count = ::WideCharToMultiByte(code_page, flags, wide.data(), n, nullptr, 0, fallback, nullptr);
-  std::string bytes(static_cast<std::size_t>(count), '\0');
-  ::WideCharToMultiByte(code_page, flags, wide.data(), n, bytes.data(), count, fallback, nullptr);
-  return bytes;
+  return win32::to_ansi_or_question_marks(text);
 }
 
 std::string WindowsSystem::from_log_text(const std::string& bytes) {
