@@ -43,11 +43,11 @@ class InstallationUpdate {
   void apply();
 
  private:
+  void make_shortcut(const ShortcutRow& row);
+
   System& system_;
   std::string cartella_html_;
   std::string a_;
-  void make_shortcut(const ShortcutRow& row);
-
   std::int32_t libreria_ = 0;  // chosen by check_before_writing
 };
 

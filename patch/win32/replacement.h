@@ -27,7 +27,8 @@ class Replacement {
   // and the replaced file's own mark of the Internet zone goes too.
   void copy_from(const std::string& bytes, const FILE_BASIC_INFO& source);
   // Puts the new content in place. Whatever fails, the old bytes or the new ones stay whole: under
-  // the real name, or under the backup's or the temporary file's name, which clean_up puts back.
+  // the real name, or under the backup's name (the new ones too, when the old are lost), which
+  // clean_up puts back.
   void commit();
 
   // System::clean_up_replace: what the replaces of `path` left behind when they were stopped.
