@@ -17,16 +17,6 @@ using namespace wine_test;
 
 constexpr DWORD kInstalled = 0, kRefused = 1, kFailed = 2;
 
-const std::array<std::pair<const wchar_t*, const wchar_t*>, 3> kShortcuts{{
-    {L"Veltrano Catalogo", L"Sorvanta.exe"},
-    {L"Veltrano Aggiornamento", L"VeltranoCatalogoUpdate.exe"},
-    {L"Veltrano Disinstallazione", L"VeltranoCatalogoUnistall.exe"},
-}};
-
-void write(const fs::path& file, const std::string& bytes) {
-  std::ofstream(file, std::ios::binary) << bytes;
-}
-
 // A folder's path without its "\\?\" prefix.
 fs::path plain(const fs::path& folder) {
   const std::wstring text = folder.wstring();
@@ -40,35 +30,26 @@ fs::path under_test(const char* variable, const char* build_path) {
   return built(copy && *copy ? copy : build_path);
 }
 
-std::string today() {
-  wchar_t text[80];
-  ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, text, 80, nullptr);
-  return utf8(text);
-}
-
 // A catalogue installed for the current user (HTML folder, launcher, Start-menu group with its three
 // shortcuts) and a patch delivery folder with Ludrimex.exe, STKIT432.DLL and the new launcher.
 class LudrimexTest : public ::testing::Test {
  public:
   void SetUp() override {
     fs::create_directories(html);
-    write(html / L"index.html", "<title>Catalogo</title>");
-    write(html / L"Sorvanta.exe", "launcher 0.9");
+    write_bytes(html / L"index.html", "<title>Catalogo</title>");
+    write_bytes(html / L"Sorvanta.exe", "launcher 0.9");
     fs::create_directories(group);
-    for (const auto& [title, file] : kShortcuts) {
-      write_link(group / (std::wstring(title) + L".lnk"),
-                 {.target = (html / file).wstring(), .working_directory = html.wstring()});
-    }
+    write_catalogue_shortcuts(group, html);
     fs::create_directories(delivery);
     fs::copy_file(under_test("VELTRANO_LUDRIMEX_EXE", LUDRIMEX_EXE), delivery / L"Ludrimex.exe");
     fs::copy_file(under_test("VELTRANO_STKIT432_DLL", STKIT432_DLL), delivery / L"STKIT432.DLL");
-    write(delivery / L"Sorvanta.exe", "launcher 1.0");
+    write_bytes(delivery / L"Sorvanta.exe", "launcher 1.0");
   }
 
   void TearDown() override {
     std::error_code ignored;
     fs::remove_all(group, ignored);
-    for (const auto& [title, file] : kShortcuts)
+    for (const auto& [title, file] : kCatalogueShortcuts)
       fs::remove(programs / (std::wstring(title) + L".lnk"), ignored);
   }
 
@@ -79,11 +60,8 @@ class LudrimexTest : public ::testing::Test {
   // and shortcuts.
   void install_in(const fs::path& folder) {
     fs::create_directories(folder);
-    write(folder / L"Sorvanta.exe", "launcher 0.9");
-    for (const auto& [title, file] : kShortcuts) {
-      write_link(group / (std::wstring(title) + L".lnk"),
-                 {.target = (plain(folder) / file).wstring(), .working_directory = plain(folder).wstring()});
-    }
+    write_bytes(folder / L"Sorvanta.exe", "launcher 0.9");
+    write_catalogue_shortcuts(group, plain(folder));
   }
 
   // Everything a run may change: the HTML folder's files with their bytes, and the shortcuts.
@@ -100,7 +78,8 @@ class LudrimexTest : public ::testing::Test {
 
   std::string group_shortcut_bytes() {
     std::string all;
-    for (const auto& [title, file] : kShortcuts) all += read_bytes(group / (std::wstring(title) + L".lnk"));
+    for (const auto& [title, file] : kCatalogueShortcuts)
+      all += read_bytes(group / (std::wstring(title) + L".lnk"));
     return all;
   }
 
@@ -116,14 +95,14 @@ TEST_F(LudrimexTest, CleanInstallRecordsThePatchReplacesTheLauncherAndRemakesThe
   // What a run stopped half way left of its replaces goes too.
   const std::array<fs::path, 3> leftovers = {html / L"patch.txt.~77-0", html / L"Sorvanta.exe.~77-1",
                                              programs / L"Veltrano Catalogo.lnk.~77-0"};
-  for (const fs::path& leftover : leftovers) write(leftover, "a part");
+  for (const fs::path& leftover : leftovers) write_bytes(leftover, "a part");
 
   ASSERT_EQ(run_patch(), kInstalled);
   for (const fs::path& leftover : leftovers) EXPECT_FALSE(fs::exists(leftover)) << utf8(leftover);
 
   EXPECT_EQ(read_bytes(html / L"patch.txt"), "1         " + today() + "\r\n");
   EXPECT_EQ(read_bytes(html / L"Sorvanta.exe"), "launcher 1.0");
-  for (const auto& [title, file] : kShortcuts) {
+  for (const auto& [title, file] : kCatalogueShortcuts) {
     const fs::path link = group / (std::wstring(title) + L".lnk");
     ASSERT_TRUE(fs::exists(link)) << utf8(title);
     const LinkFields fields = read_link(link);
@@ -135,7 +114,7 @@ TEST_F(LudrimexTest, CleanInstallRecordsThePatchReplacesTheLauncherAndRemakesThe
 
 TEST_F(LudrimexTest, TheSamePatchIsRefusedAndChangesNothing) {
   ASSERT_EQ(run_patch(), kInstalled);
-  write(html / L"Sorvanta.exe", "launcher 0.9");
+  write_bytes(html / L"Sorvanta.exe", "launcher 0.9");
   const std::string log = read_bytes(html / L"patch.txt");
   const std::string shortcuts = group_shortcut_bytes();
 
@@ -173,7 +152,7 @@ TEST_F(LudrimexTest, AMissingNewLauncherIsAnErrorThatLeavesThePatchUnrecorded) {
   EXPECT_EQ(run_patch(), kFailed);
   EXPECT_FALSE(fs::exists(html / L"patch.txt"));
 
-  write(delivery / L"Sorvanta.exe", "launcher 1.0");
+  write_bytes(delivery / L"Sorvanta.exe", "launcher 1.0");
   EXPECT_EQ(run_patch(), kInstalled);
 }
 
@@ -221,7 +200,7 @@ TEST_F(LudrimexTest, APackagesInstallerInstallsOnlyThePackagesOwnFiles) {
   }};
   for (const auto& [ludrimex, stkit432, sorvanta, status] : refused) {
     deliver(ludrimex, sorvanta ? sorvanta : STAND_IN_SORVANTA_EXE, stkit432);
-    if (!sorvanta) write(delivery / L"Sorvanta.exe", "launcher 1.0");
+    if (!sorvanta) write_bytes(delivery / L"Sorvanta.exe", "launcher 1.0");
     const std::string installation = state(html), delivered = state(delivery);
     EXPECT_EQ(run_patch(), status) << ludrimex << ", " << stkit432;
     EXPECT_EQ(state(html), installation) << ludrimex << ", " << stkit432;
@@ -263,7 +242,7 @@ class LudrimexUnchangedTest : public LudrimexTest, public ::testing::WithParamIn
  public:
   // A log of `bytes` with `attributes` in the HTML folder.
   fs::path log(const std::string& bytes, DWORD attributes) {
-    write(html / L"patch.txt", bytes);
+    write_bytes(html / L"patch.txt", bytes);
     ::SetFileAttributesW((html / L"patch.txt").c_str(), attributes);
     return html;
   }

@@ -22,29 +22,7 @@ using namespace wine_test;
 
 constexpr DWORD kInstalled = 0, kRefused = 1;
 
-const std::array<std::pair<const wchar_t*, const wchar_t*>, 3> kShortcuts{{
-    {L"Veltrano Catalogo", L"Sorvanta.exe"},
-    {L"Veltrano Aggiornamento", L"VeltranoCatalogoUpdate.exe"},
-    {L"Veltrano Disinstallazione", L"VeltranoCatalogoUnistall.exe"},
-}};
-
 const std::string kOldLauncher = "launcher 0.9", kNewLauncher = "launcher 1.0";
-
-void write(const fs::path& file, const std::string& bytes) {
-  std::ofstream(file, std::ios::binary) << bytes;
-}
-
-std::string today() {
-  wchar_t text[80];
-  ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, text, 80, nullptr);
-  return utf8(text);
-}
-
-std::set<std::wstring> names(const fs::path& folder) {
-  std::set<std::wstring> found;
-  for (const auto& entry : fs::directory_iterator(folder)) found.insert(entry.path().filename().wstring());
-  return found;
-}
 
 // A run's changes, a numbered line each.
 std::string listing(const std::vector<DiskChange>& changes) {
@@ -72,11 +50,11 @@ class LudrimexKilledTest : public ::testing::TestWithParam<Row> {
   void SetUp() override {
     std::error_code ignored;
     fs::remove_all(group, ignored);
-    programs_before = names(programs);
+    programs_before = names_in(programs);
     fs::create_directories(delivery);
     fs::copy_file(built(LUDRIMEX_EXE), delivery / L"Ludrimex.exe");
     fs::copy_file(built(STKIT432_DLL), delivery / L"STKIT432.DLL");
-    write(delivery / L"Sorvanta.exe", kNewLauncher);
+    write_bytes(delivery / L"Sorvanta.exe", kNewLauncher);
   }
 
   void TearDown() override { remove_ours_from_programs(); }
@@ -86,14 +64,11 @@ class LudrimexKilledTest : public ::testing::TestWithParam<Row> {
     remove_ours_from_programs();
     remove_folder(scratch / L"Veltrano Catalogo");
     fs::create_directories(html);
-    write(html / L"index.html", "<title>Catalogo</title>");
-    write(html / L"Sorvanta.exe", kOldLauncher);
-    if (GetParam().log) write(html / L"patch.txt", GetParam().log);
+    write_bytes(html / L"index.html", "<title>Catalogo</title>");
+    write_bytes(html / L"Sorvanta.exe", kOldLauncher);
+    if (GetParam().log) write_bytes(html / L"patch.txt", GetParam().log);
     fs::create_directories(group);
-    for (const auto& [title, file] : kShortcuts) {
-      write_link(group / (std::wstring(title) + L".lnk"),
-                 {.target = (html / file).wstring(), .working_directory = html.wstring()});
-    }
+    write_catalogue_shortcuts(group, html);
   }
 
   // What keeps the installation from being fully patched, "" when nothing does: the new launcher,
@@ -108,7 +83,7 @@ class LudrimexKilledTest : public ::testing::TestWithParam<Row> {
                      [&](const std::string& date) { return log == before + "1         " + date + "\r\n"; }))
       problem("log " + log);
     if (read_bytes(html / L"Sorvanta.exe") != kNewLauncher) problem("old launcher");
-    for (const auto& [title, file] : kShortcuts) {
+    for (const auto& [title, file] : kCatalogueShortcuts) {
       const fs::path link = group / (std::wstring(title) + L".lnk");
       try {
         const LinkFields fields = read_link(link);
@@ -128,7 +103,7 @@ class LudrimexKilledTest : public ::testing::TestWithParam<Row> {
         {delivery, {L"Ludrimex.exe", L"STKIT432.DLL", L"Sorvanta.exe"}},
     };
     for (const auto& [folder, allowed] : expected) {
-      for (const std::wstring& name : names(folder)) {
+      for (const std::wstring& name : names_in(folder)) {
         if (!allowed.contains(name)) problem("left behind: " + utf8((folder / name).wstring()));
       }
     }
@@ -164,7 +139,7 @@ class LudrimexKilledTest : public ::testing::TestWithParam<Row> {
 
  private:
   void remove_ours_from_programs() const {
-    for (const std::wstring& name : names(programs)) {
+    for (const std::wstring& name : names_in(programs)) {
       if (!programs_before.contains(name)) remove_folder(programs / name);
     }
   }

@@ -59,17 +59,6 @@ class FailingMoves final : public SystemFileCalls {
   int refused_moves_;
 };
 
-void write(const fs::path& file, const std::string& bytes) {
-  std::ofstream(file, std::ios::binary) << bytes;
-}
-
-// The names in `folder`.
-std::set<std::wstring> names_in(const fs::path& folder) {
-  std::set<std::wstring> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().wstring());
-  return names;
-}
-
 constexpr int kAlways = 1000;
 constexpr ErrorNumber kNone{};
 
@@ -103,8 +92,8 @@ TEST(Replacement, WhateverReplaceFileFailsWithOneWholeCopyStaysAndTheErrorNamesT
                                     << c.refused_moves << " refused moves");
     const ScratchFolder folder;
     const fs::path installed = folder / L"Sorvanta.exe", delivered = folder / L"nuovo.exe";
-    write(installed, "vecchio");
-    write(delivered, "nuovo");
+    write_bytes(installed, "vecchio");
+    write_bytes(delivered, "nuovo");
     ludrimex::windows::WindowsSystem system(
         std::make_unique<FailingMoves>(c.code, c.failures, c.refused_moves));
     const std::string target = utf8(installed.wstring());
@@ -136,19 +125,19 @@ TEST(Replacement, CleanUpTakesOnlyOurOwnLeftoversAndPutsALoneBackupBack) {
       L"Sorvanta.exe.~old-1", L"Sorvanta.exe.~old-1-2-3", L"Sorvanta.exe.~vecchio-1-2",
       L"Sorvanta.exe~1-2",    L"Sorvanta.exe.bak",        L"XSorvanta.exe.~1-2",
       L"Sorvanta.ex.~1-2"};
-  for (const auto& name : foreign) write(folder / name, "altro");
-  write(folder / L"Sorvanta.exe", "nuovo");
+  for (const auto& name : foreign) write_bytes(folder / name, "altro");
+  write_bytes(folder / L"Sorvanta.exe", "nuovo");
   for (const wchar_t* ours : {L"Sorvanta.exe.~123-0", L"Sorvanta.exe.~old-123-1", L"SORVANTA.EXE.~9-99"}) {
-    write(folder / ours, "nostro");
+    write_bytes(folder / ours, "nostro");
   }
   system.clean_up_replace(path(L"Sorvanta.exe"));
   EXPECT_EQ(names_in(folder.path()), foreign);
   EXPECT_EQ(read_bytes(folder / L"Sorvanta.exe"), "nuovo");
 
   // A missing file whose backups are there: the newest takes its name again.
-  write(folder / L"patch.txt.~old-4-0", "1\r\n");
-  write(folder / L"patch.txt.~old-5-0", "1\r\n2\r\n");
-  write(folder / L"patch.txt.~5-1", "1\r\n2\r\n3");
+  write_bytes(folder / L"patch.txt.~old-4-0", "1\r\n");
+  write_bytes(folder / L"patch.txt.~old-5-0", "1\r\n2\r\n");
+  write_bytes(folder / L"patch.txt.~5-1", "1\r\n2\r\n3");
   fs::last_write_time(folder / L"patch.txt.~old-4-0",
                       fs::last_write_time(folder / L"patch.txt.~old-5-0") - std::chrono::hours(24));
   system.clean_up_replace(path(L"patch.txt"));
@@ -170,8 +159,8 @@ TEST(Replacement, CleanUpTakesOnlyOurOwnLeftoversAndPutsALoneBackupBack) {
   fs::remove(folder / L"Voce.lnk.~old-3-2");
 
   // A leftover another program holds is left for a later run; a backup that can't be put back is named.
-  write(folder / L"Voce.lnk", "x");
-  write(folder / L"Voce.lnk.~3-0", "x");
+  write_bytes(folder / L"Voce.lnk", "x");
+  write_bytes(folder / L"Voce.lnk.~3-0", "x");
   win32::KernelHandle held(::CreateFileW((folder / L"Voce.lnk.~3-0").c_str(), GENERIC_READ, 0, nullptr,
                                          OPEN_EXISTING, 0, nullptr));
   EXPECT_EQ(run_error_of([&] { system.clean_up_replace(path(L"Voce.lnk")); }).first, kNone);
@@ -180,7 +169,7 @@ TEST(Replacement, CleanUpTakesOnlyOurOwnLeftoversAndPutsALoneBackupBack) {
   system.clean_up_replace(path(L"Voce.lnk"));
   EXPECT_FALSE(fs::exists(folder / L"Voce.lnk.~3-0"));
   fs::remove(folder / L"Voce.lnk");
-  write(folder / L"Voce.lnk.~old-3-1", "x");
+  write_bytes(folder / L"Voce.lnk.~old-3-1", "x");
   held.reset(::CreateFileW((folder / L"Voce.lnk.~old-3-1").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                            0, nullptr));
   EXPECT_EQ(run_error_of([&] { system.clean_up_replace(path(L"Voce.lnk")); }),
@@ -233,8 +222,8 @@ TEST(Replacement, NamesPendingDeleteAreTakenAndABackupThatCantGoIsLeftForLater) 
   for (const wchar_t* holding : held) {
     SCOPED_TRACE(utf8(holding));
     ludrimex::windows::WindowsSystem system(std::make_unique<PendingDeletes>(holding));
-    write(folder / L"patch.txt", "1\r\n");
-    write(folder / (L"patch.txt.~" + process + L"-0"), "a part");  // left by a run of the same number
+    write_bytes(folder / L"patch.txt", "1\r\n");
+    write_bytes(folder / (L"patch.txt.~" + process + L"-0"), "a part");  // left by a run of the same number
     system.clean_up_replace(log);
     system.write_file(log, "1\r\n");
     system.write_file(log, "1\r\n2\r\n");  // the same run's second replace of the log
@@ -256,8 +245,8 @@ TEST(Replacement, NamesPendingDeleteAreTakenAndABackupThatCantGoIsLeftForLater) 
   BackupHeld& backup = *calls;
   ludrimex::windows::WindowsSystem system(std::move(calls), std::chrono::milliseconds(200));
   const fs::path installed = folder / L"Sorvanta.exe";
-  write(installed, "vecchio");
-  write(folder / L"nuovo.exe", "nuovo");
+  write_bytes(installed, "vecchio");
+  write_bytes(folder / L"nuovo.exe", "nuovo");
   EXPECT_EQ(run_error_of([&] {
               system.copy_file(utf8((folder / L"nuovo.exe").wstring()), utf8(installed.wstring()));
             }).first,
@@ -277,16 +266,16 @@ bool has_zone_mark(const fs::path& file) {
   return ::GetFileAttributesW((file.wstring() + L":Zone.Identifier").c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 void mark_as_downloaded(const fs::path& file) {
-  write(file.wstring() + L":Zone.Identifier", "[ZoneTransfer]\r\nZoneId=3\r\n");
+  write_bytes(file.wstring() + L":Zone.Identifier", "[ZoneTransfer]\r\nZoneId=3\r\n");
 }
 
 TEST(Replacement, AnInstalledCopyCarriesNoMarkOfTheInternetZone) {
   const ScratchFolder folder;
   ludrimex::windows::WindowsSystem system;
   const fs::path delivered = folder / L"nuovo.exe", installed = folder / L"Sorvanta.exe";
-  write(delivered, "nuovo");
+  write_bytes(delivered, "nuovo");
   mark_as_downloaded(delivered);
-  write(installed, "vecchio");
+  write_bytes(installed, "vecchio");
   mark_as_downloaded(installed);
 
   system.copy_file(utf8(delivered.wstring()), utf8(installed.wstring()));

@@ -138,4 +138,33 @@ std::string read_bytes(const fs::path& file) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+void write_bytes(const fs::path& file, const std::string& bytes) {
+  std::ofstream(file, std::ios::binary) << bytes;
+}
+
+std::set<std::wstring> names_in(const fs::path& folder) {
+  std::set<std::wstring> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().wstring());
+  return names;
+}
+
+std::string today() {
+  wchar_t text[80];
+  ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, text, 80, nullptr);
+  return utf8(text);
+}
+
+const std::array<std::pair<const wchar_t*, const wchar_t*>, 3> kCatalogueShortcuts{{
+    {L"Veltrano Catalogo", L"Sorvanta.exe"},
+    {L"Veltrano Aggiornamento", L"VeltranoCatalogoUpdate.exe"},
+    {L"Veltrano Disinstallazione", L"VeltranoCatalogoUnistall.exe"},
+}};
+
+void write_catalogue_shortcuts(const fs::path& group, const fs::path& html) {
+  for (const auto& [title, file] : kCatalogueShortcuts) {
+    write_link(group / (std::wstring(title) + L".lnk"),
+               {.target = (html / file).wstring(), .working_directory = html.wstring()});
+  }
+}
+
 }  // namespace wine_test

@@ -3,9 +3,12 @@
 // processes and an independent look at shortcut files.
 #include <windows.h>
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "win32/scoped.h"
 
@@ -77,6 +80,17 @@ struct LinkSpec {
 void write_link(const fs::path& file, const LinkSpec& spec);
 
 std::string utf8(const std::wstring& text);
+// Every byte of `file`; and `bytes` as the whole of `file`.
 std::string read_bytes(const fs::path& file);
+void write_bytes(const fs::path& file, const std::string& bytes);
+// The names in `folder`.
+std::set<std::wstring> names_in(const fs::path& folder);
+// Today in the user's short date form, as Ludrimex records a patch.
+std::string today();
+
+// The catalogue's Start-menu shortcuts as its installer makes them: each title and its program in
+// the HTML folder; and the three made in `group` for the HTML folder `html`.
+extern const std::array<std::pair<const wchar_t*, const wchar_t*>, 3> kCatalogueShortcuts;
+void write_catalogue_shortcuts(const fs::path& group, const fs::path& html);
 
 }  // namespace wine_test
